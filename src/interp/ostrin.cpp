@@ -1,0 +1,191 @@
+// Construction, load, release and the error report of the interpreter.
+#include "ostrin.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+Ostrin::Ostrin()
+{
+    fillHandlerTable();
+    fillConstantTable();
+    console = defaultConsole();
+    linkBuiltIns();
+}
+
+Ostrin::~Ostrin()
+{
+    release();
+    namedConstants.clear();
+    windowList.clear();
+    scopeStack.clear();
+}
+
+void Ostrin::onStart() {}
+
+void Ostrin::fillHandlerTable()
+{
+#define OP(code, fn) handlers[code] = &Ostrin::fn;
+#define SHARED(code, fn) handlers[code] = &Ostrin::fn;
+#include "opcodes.def"
+#undef OP
+#undef SHARED
+}
+
+// The three built-in records head the chain: they are never freed, and a
+// release links them again exactly as at construction.
+void Ostrin::linkBuiltIns()
+{
+    std::strcpy(stdoutVar.name, "SYSTEM_STDOUT0");
+    stdoutVar.type = TypeFile;
+    stdoutVar.data = reinterpret_cast<char*>(stdout);
+    stdoutVar.builtIn = 1;
+    stdoutVar.prev = nullptr;
+    stdoutVar.next = &stdinVar;
+
+    std::strcpy(stdinVar.name, "SYSTEM_STDIN0");
+    stdinVar.type = TypeFile;
+    stdinVar.data = reinterpret_cast<char*>(stdin);
+    stdinVar.builtIn = 1;
+    stdinVar.prev = &stdoutVar;
+    stdinVar.next = &precVar;
+
+    std::strcpy(precVar.name, "DECIMAL_PREC");
+    precVar.type = TypeSystem;
+    precVar.data = reinterpret_cast<char*>(&decimalPrecision);
+    precVar.builtIn = 1;
+    precVar.prev = &stdinVar;
+    precVar.next = nullptr;
+    lastVariable = &precVar;
+}
+
+// The chain after "DECIMAL_PREC" is the running scope; a subroutine call
+// swaps it for its locals.
+void Ostrin::setRunningChain(Variable* chain)
+{
+    precVar.next = chain;
+    if (chain) chain->prev = &precVar;
+    Variable* last = &precVar;
+    while (last->next) last = last->next;
+    lastVariable = last;
+}
+
+int Ostrin::load()
+{
+    if (loaded) {
+        release();
+        loaded = 0;
+    }
+    workBuffer = static_cast<char*>(std::malloc(WorkBufferSize));
+    decimalPrecision = 2;
+    if (workBuffer) {
+        mainStatement = newStatement(MaxArgs);
+        // newStatement releases everything when memory runs out.
+        if (mainStatement) innerStatement = newStatement(MaxArgs);
+    }
+    if (!workBuffer || !mainStatement || !innerStatement) {
+        release();
+        return 0;
+    }
+    controlStack = static_cast<int32_t*>(std::calloc(ControlStackSize, sizeof(int32_t)));
+    controlTop = 0;
+    if (!controlStack) {
+        release();
+        return 0;
+    }
+
+    // Defining a variable cuts its name at "[", so each name is copied to
+    // writable storage first.
+    struct SystemVar { const char* name; int type; Variable** slot; };
+    const SystemVar systemVars[] = {
+        {"SYSTEM_FLOAT0", TypeFloat, &sysFloat},
+        {"SYSTEM_INT0", TypeInt, &sysInt},
+        {"SYSTEM_INT64", TypeInt64, &sysInt64},
+        {"SYSTEM_DOUBLE0", TypeDouble, &sysDouble},
+        {"SYSTEM_STRING0[65535]", TypeIString, &sysString},
+        {"SYSTEM_POINTER0", TypePointer, &sysPointer},
+    };
+    for (const SystemVar& sv : systemVars) {
+        char name[32];
+        std::strcpy(name, sv.name);
+        *sv.slot = defineVariable(name, sv.type, 1, nullptr);
+        if (!*sv.slot) {
+            release();
+            return 0;
+        }
+    }
+
+    std::srand(static_cast<unsigned>(std::time(nullptr) >> 1));
+    std::rand();
+
+    if (ui && !ui->prepare()) {
+        release();
+        return 0;
+    }
+    setCurrentWindow(nullptr);
+    loaded = 1;
+    return 1;
+}
+
+int Ostrin::currentLineNumber() const
+{
+    if (!lineNumbers || lineIndex == 0 || lineIndex > lineCount) return 0;
+    return lineNumbers[lineIndex - 1];
+}
+
+void Ostrin::reportError()
+{
+    if (!errorCode) return;
+    if (ui)
+        for (void* w : windowList) ui->destroyWindow(w);
+    FreeConsole();
+    unsigned line = static_cast<uint16_t>(currentLineNumber() + 1);
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "An error has occured\nLine number: %u\nPlease contact the program vendor\n%d",
+                  line, errorCode);
+    MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+}
+
+void Ostrin::release()
+{
+    if (!scopeStack.empty()) {
+        // The run stopped inside a subroutine: its locals go, and the
+        // top-level chain becomes the running chain again.
+        Variable* top = scopeStack.front();
+        if (top != runningChain()) freeVariables(runningChain(), false);
+        setRunningChain(top);
+        scopeStack.clear();
+    }
+
+    deleteStatement(mainStatement);
+    deleteStatement(innerStatement);
+    mainStatement = innerStatement = nullptr;
+    std::free(workBuffer);
+    workBuffer = nullptr;
+    std::free(controlStack);
+    controlStack = nullptr;
+    controlTop = 0;
+    std::free(lines);
+    std::free(lineNumbers);
+    lines = nullptr;
+    lineNumbers = nullptr;
+    lineCount = 0;
+
+    freeVariables(&stdoutVar, false);
+    linkBuiltIns();
+    sysFloat = sysInt = sysInt64 = sysDouble = sysString = sysPointer = nullptr;
+
+    freeRecordTypes();
+    namedConstants.clear();
+    windowList.clear();
+    loaded = 0;
+}
+
+void Ostrin::freeRecordTypes()
+{
+    for (RecordType* rt : recordTypes) delete rt;
+    recordTypes.clear();
+}

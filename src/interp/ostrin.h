@@ -1,0 +1,200 @@
+// Ostrin: the interpreter of one program image.
+//
+// The image is split into zero-terminated lines once; every time a line runs
+// it is decoded again into a Statement (no decoded form is cached) and handed
+// to the handler that HandlerTable holds for its opcode. Statements are member
+// operations of this one class, so handlers reach the run state directly.
+// Errors travel as codes: a failing handler sets errorCode and returns
+// nullptr; the run loop is the single place that stops and reports.
+//
+// This header knows nothing of windows: window and dialog objects are opaque
+// pointers that the UI layer creates and destroys through UiHost.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host.h"
+#include "values.h"
+
+// A declared record type: its name (15 significant characters), the lines
+// of its body between the record-type statement and its end, and the packing
+// used when an instance is laid out for an external call.
+struct RecordType {
+    char name[16] = {};
+    uint32_t firstLine = 0;
+    uint32_t lastLine = 0;
+    int32_t packing = 8;
+};
+
+class Ostrin {
+public:
+    using Handler = Statement* (Ostrin::*)(Statement* st);
+
+    static constexpr int HandlerCount = 250;
+    static constexpr int ConstantCount = 498;
+    static constexpr int ControlStackSize = 4096;
+    static constexpr int WorkBufferSize = 0xFFFF;
+    static constexpr int StringResultSize = 65536;
+    static constexpr int CurrentWindowSlot = 72;
+
+    // Control stack frame marks, above every line index.
+    static constexpr int32_t MarkCall = 90000;
+    static constexpr int32_t MarkSelect = 90001;
+    static constexpr int32_t MarkRepeat = 90002;
+    static constexpr int32_t MarkWhile = 90003;
+
+    Ostrin();
+    Ostrin(const Ostrin&) = delete;
+    Ostrin& operator=(const Ostrin&) = delete;
+    virtual ~Ostrin();
+
+    // The two virtual operations, in this order. reportError shows the
+    // error of the finished run, if any; onStart runs once as a run starts.
+    virtual void reportError();
+    virtual void onStart();
+
+    // --- Lifecycle (app/) -------------------------------------------------
+    // Creates the run-time state; 1 on success, 0 when memory runs out.
+    int load();
+    // Lends the unscrambled image; it must outlive the run.
+    void attachImage(char* text) { image = text; }
+    // Splits the image into lines; 1 when lines were stored.
+    int splitLines();
+    // Defines every label before the first statement runs; 0 on failure.
+    int collectLabels();
+    // Runs the attached image; 1 when it ended without an error.
+    int run();
+    // Releases the run-time state; safe to call more than once.
+    void release();
+    // Zero-based source line of the line being executed.
+    int currentLineNumber() const;
+
+    // --- Statements and the run loop (interp/decode.cpp, run.cpp) --------
+    Statement* newStatement(int argCount);
+    void deleteStatement(Statement* st);
+    // 0 on success, 1 on failure with errorCode set.
+    int decodeStatement(Statement* st, char* line);
+    // Decodes st's line at lineIndex and calls its handler, as the run loop
+    // does for one line; false when the loop must stop.
+    bool step(Statement* st);
+    int pushControl(int32_t value);
+    int32_t popControl();
+
+    // --- Variables (interp/variables.cpp, records.cpp) ---------------------
+    // chain null = the running chain.
+    Variable* defineVariable(char* name, int type, uint32_t count, Variable* chain);
+    Variable* findVariable(char* ref, Variable* chain, bool runIfMissing);
+    void freeVariables(Variable* chain, bool stopAtBorrowed);
+    uint32_t recordSize(Variable* head);
+    char* packRecord(Variable* head, char* out);
+    char* unpackRecord(Variable* head, char* in);
+    void writeRecord(Variable* head, FILE* stream);
+    void readRecord(Variable* head, FILE* stream);
+    bool copyRecord(Variable* dest, Variable* src);
+    // First record of the running chain after the built-in ones.
+    Variable* runningChain() const { return precVar.next; }
+    void setRunningChain(Variable* chain);
+
+    // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
+    // Evaluates an expression text; a string result lands in SYSTEM_STRING0
+    // with stringResult set. On failure errorCode is set and 0 returned.
+    double evaluate(const char* text);
+    // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
+    bool evalArg(Statement* st, int i, int kind, ArgValue& out);
+    // The system variable that a resultType names, or null for none.
+    Variable* resultVariable(uint32_t resultType) const;
+
+    // Result convention: store a value in its system variable and set
+    // resultType. Each returns st so a handler can `return setInt(st, v)`.
+    Statement* setIntResult(Statement* st, int32_t value);
+    Statement* setDoubleResult(Statement* st, double value);
+    Statement* setInt64Result(Statement* st, int64_t value);
+    Statement* setPointerResult(Statement* st, void* value);
+    // Copies at most the capacity of SYSTEM_STRING0 minus one characters.
+    Statement* setStringResult(Statement* st, const char* text, size_t length);
+    Statement* setStringResult(Statement* st, const char* text);
+    char* stringResultBuffer() const { return sysString->base; }
+
+    // --- Errors ------------------------------------------------------------
+    // Sets the error and returns nullptr, so a handler can `return fail(..)`.
+    Statement* fail(int code) { errorCode = static_cast<uint8_t>(code); return nullptr; }
+    // Sets the error only when none is set yet (lookups keep the first code).
+    void failOnce(int code) { if (!errorCode) errorCode = static_cast<uint8_t>(code); }
+
+    // --- Handlers ------------------------------------------------------------
+#define OP(code, fn) Statement* fn(Statement* st);
+#define SHARED(code, fn)
+#include "opcodes.def"
+#undef OP
+#undef SHARED
+
+    // --- State ---------------------------------------------------------------
+    Handler handlers[HandlerCount] = {};
+    int32_t constants[ConstantCount] = {};
+
+    char* image = nullptr;
+    char** lines = nullptr;
+    uint16_t* lineNumbers = nullptr;
+    uint32_t lineCount = 0;
+    uint32_t lineIndex = 0;
+
+    Statement* mainStatement = nullptr;
+    Statement* innerStatement = nullptr;
+    int32_t* controlStack = nullptr;
+    uint32_t controlTop = 0;
+
+    // The built-in head of the variable chain and the saved chains of the
+    // callers of the running subroutine (first = the top-level program's).
+    Variable stdoutVar{}, stdinVar{}, precVar{};
+    Variable* lastVariable = nullptr;
+    std::vector<Variable*> scopeStack;
+
+    std::vector<RecordType*> recordTypes;
+    std::unordered_map<std::string, uint32_t> namedConstants;
+    std::vector<void*> windowList;
+
+    Variable* sysFloat = nullptr;
+    Variable* sysInt = nullptr;
+    Variable* sysInt64 = nullptr;
+    Variable* sysDouble = nullptr;
+    Variable* sysString = nullptr;
+    Variable* sysPointer = nullptr;
+
+    char* workBuffer = nullptr;
+    int32_t decimalPrecision = 2;
+    int loaded = 0;
+    std::string programDirectory;
+    uint8_t errorCode = 0;
+    bool stringResult = false;
+    bool consoleOpen = false;
+    bool implicitDeclarations = true;     // the implicit-declaration switch
+
+    UiHost* ui = nullptr;                 // null: no windows can exist
+    ConsoleDevice* console = nullptr;     // never null once constructed
+
+    void* currentWindow() const {
+        return reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<uint32_t>(constants[CurrentWindowSlot])));
+    }
+    void setCurrentWindow(void* w) {
+        constants[CurrentWindowSlot] = static_cast<int32_t>(reinterpret_cast<uintptr_t>(w));
+    }
+
+private:
+    void linkBuiltIns();
+    void freeRecordTypes();
+    int decodePlainLine(Statement* st, char* line);
+    int decodeLabelCall(Statement* st, char* line, char* s, bool external);
+    Variable* searchChain(Variable* first, char* ref);
+    Variable* findCurrentWindow(Variable* first);
+    Variable* selectElement(Variable* v, char* index);
+    void releaseObjects(Variable* v);
+    void fillHandlerTable();
+    void fillConstantTable();
+};
+
+// The console device the engine uses when nothing else is installed.
+ConsoleDevice* defaultConsole();

@@ -1,0 +1,204 @@
+// Splitting the image into lines, the label pre-pass and the run loop.
+#include "ostrin.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "text.h"
+
+namespace {
+
+enum class LineKind { Empty, Blank, Comment, Stored };
+
+// Kind of the line [start, end) judged after its leading blanks. A line of
+// blanks is told from an empty one because they number differently.
+LineKind classify(const char* start, const char* end)
+{
+    const char* p = start;
+    while (p < end && isBlank(*p)) ++p;
+    const bool hadBlanks = p > start;
+    if (p == end || (*p == '\r' && p + 1 == end)) return hadBlanks ? LineKind::Blank : LineKind::Empty;
+    if (*p == ';' || *p == '\'') return LineKind::Comment;
+    return LineKind::Stored;
+}
+
+}  // namespace
+
+int Ostrin::splitLines()
+{
+    uint32_t count = 0;
+    for (const char* p = image; *p;) {
+        const char* end = std::strchr(p, '\n');
+        if (!end) end = p + std::strlen(p);
+        if (classify(p, end) == LineKind::Stored) ++count;
+        p = *end ? end + 1 : end;
+    }
+    if (count == 0) return 0;
+
+    lines = static_cast<char**>(std::calloc(count, sizeof(char*)));
+    lineNumbers = static_cast<uint16_t*>(std::calloc(count, sizeof(uint16_t)));
+    if (!lines || !lineNumbers) {
+        std::free(lines);
+        std::free(lineNumbers);
+        lines = nullptr;
+        lineNumbers = nullptr;
+        errorCode = ErrNoMemory;
+        return 0;
+    }
+
+    // Source lines advance after a CR LF, a comment or a blank line; lines
+    // joined by a bare LF share one number.
+    uint32_t n = 1, stored = 0;
+    bool crlf = true;
+    for (char* p = image; *p;) {
+        char* end = std::strchr(p, '\n');
+        const bool last = end == nullptr;
+        if (last) {
+            end = p + std::strlen(p);
+        } else if (end > p && end[-1] == '\r') {
+            crlf = true;
+            end[-1] = 0;
+            *end = 0;
+        } else {
+            crlf = false;
+            *end = 0;
+        }
+        char* lineEnd = last ? end : (crlf ? end - 1 : end);
+        switch (classify(p, lineEnd)) {
+        case LineKind::Empty:
+            if (crlf) ++n;
+            break;
+        case LineKind::Blank:
+        case LineKind::Comment:
+            ++n;
+            break;
+        case LineKind::Stored:
+            lines[stored] = skipBlanks(p);
+            lineNumbers[stored] = static_cast<uint16_t>(n - 1);
+            ++stored;
+            if (crlf) ++n;
+            break;
+        }
+        p = last ? end : end + 1;
+    }
+    lineCount = stored;
+    return 1;
+}
+
+int Ostrin::collectLabels()
+{
+    Statement* st = newStatement(MaxArgs);
+    if (!st) return 0;
+    int ok = 1;
+    for (lineIndex = 0; lineIndex < lineCount && ok; ++lineIndex) {
+        char* line = lines[lineIndex];
+        const auto* u = reinterpret_cast<const unsigned char*>(line);
+        const bool statementLine = u[0] == 0xFF;
+        char* cut;
+        if (statementLine) {
+            cut = line + 1;
+            if (*cut) ++cut;
+            if (*cut) ++cut;
+        } else {
+            cut = line + std::strcspn(line, " \t(");
+            if (!*cut) {
+                char* colon = std::strchr(line, ':');
+                if (!colon) continue;   // not a label line
+                cut = colon + 1;
+            }
+        }
+
+        const char saved = *cut;
+        *cut = 0;
+        const int opcode = statementLine ? (((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFF) : -1;
+        const size_t wordLength = static_cast<size_t>(cut - line);
+        const bool colonLabel = !statementLine && wordLength > 1 && line[wordLength - 1] == ':';
+        const bool isLabel = opcode == 23 || opcode == 56 || sameName(line, "label", 6) || sameName(line, "sub", 4) ||
+                             colonLabel;
+        if (!isLabel) {
+            *cut = saved;
+            continue;
+        }
+
+        char* name = st->args[0];
+        if (colonLabel) {
+            copyText(name, line, static_cast<int>(wordLength - 1 > 37 ? 37 : wordLength - 1));
+            *cut = saved;
+            line[0] = 0;   // the run loop skips the emptied line
+        } else {
+            *cut = saved;
+            const char* from = skipBlanks(cut);
+            size_t n = std::strcspn(from, " \t(");
+            if (n > ArgSize - 1) n = ArgSize - 1;
+            copyText(name, from, static_cast<int>(n));
+            if (n == 0) name[0] = 0;
+        }
+        st->opcode = 23;
+        st->argCount = 1;
+        st->argClass[0] = ClassVariable;
+        st->argText = name;
+        st->resultType = NoResult;
+        st->toFile = 0;
+        if (!labelDefinition(st)) ok = 0;
+    }
+    deleteStatement(st);
+    return ok;
+}
+
+bool Ostrin::step(Statement* st)
+{
+    char* line = lines[lineIndex];
+    if (!*line) return true;
+    if (decodeStatement(st, line) != 0) return false;
+    errorCode = 0;
+    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+    if (!h) [[unlikely]] {
+        errorCode = ErrMalformed;
+        return false;
+    }
+    return (this->*h)(st) != nullptr && errorCode == 0;
+}
+
+int Ostrin::run()
+{
+    errorCode = 0;
+    if (ui) ui->startRun();
+    if (!loaded || !image) return 0;
+    onStart();
+    lineIndex = 0;
+    lineCount = 0;
+    if (!splitLines()) return errorCode == 0 ? 1 : 0;
+
+    loaded = 0;
+    if (!collectLabels()) return 0;
+    loaded = 1;
+    lineIndex = 0;
+
+    Statement* const st = mainStatement;
+    for (;;) {
+        const bool goOn = step(st);
+        ++lineIndex;
+        if (!goOn || lineIndex >= lineCount || errorCode) break;
+    }
+
+    const int result = errorCode == 0 ? 1 : 0;
+    reportError();
+    consoleOpen = false;
+    return result;
+}
+
+int Ostrin::pushControl(int32_t value)
+{
+    if (controlTop >= ControlStackSize) return 0;
+    controlStack[controlTop++] = value;
+    return 1;
+}
+
+int32_t Ostrin::popControl()
+{
+    if (controlTop == 0) return 0;
+    return controlStack[--controlTop];
+}
+
+// Markers that scans look for, and opcodes without meaning of their own.
+Statement* Ostrin::doNothing(Statement* st) { return st; }

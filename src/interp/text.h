@@ -1,0 +1,21 @@
+// Small helpers over 8-bit, zero-terminated texts that every handler shares.
+#pragma once
+
+// The first character that is neither space nor tab; null gives null.
+char* skipBlanks(char* text);
+inline const char* skipBlanks(const char* text) { return skipBlanks(const_cast<char*>(text)); }
+
+// True for space and tab.
+inline bool isBlank(int c) { return c == ' ' || c == '\t'; }
+
+// Copies at most n characters and terminates at position n (n > 0); n = 0
+// copies the first character only, without a terminator; n < 0 leaves the
+// destination unchanged. Returns the destination, or null for a null text.
+char* copyText(char* dest, const char* src, int n);
+
+// First occurrence of c outside double quotes and, when asked, outside
+// square brackets and parentheses; null when there is none.
+char* findOutside(char* text, char c, bool watchBrackets, bool watchParens);
+
+// ASCII-only case-insensitive comparison of names (at most `limit` characters).
+bool sameName(const char* a, const char* b, int limit);

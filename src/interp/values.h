@@ -1,0 +1,158 @@
+// Values as the interpreter keeps them: type codes, error numbers, the
+// decoded statement record, the variable record and the evaluated argument.
+//
+// These are plain records with fixed layouts. Program images, the external
+// compiler and stored files depend on the numbers here (type codes, error
+// numbers, result types), so none of them may be renumbered.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The 20 value types. ISTRING exists only while a variable is being defined.
+enum TypeCode : uint8_t {
+    TypeString = 0, TypeChar = 1, TypeInt = 2, TypeFloat = 3, TypeArray = 4,
+    TypeMemory = 5, TypeFile = 6, TypeSystem = 7, TypeLabel = 8, TypeWindow = 9,
+    TypeDialog = 10, TypeBFile = 11, TypeIString = 12, TypeWord = 13,
+    TypeDouble = 14, TypeUser = 15, TypePointer = 16, TypeInt64 = 17,
+    TypeUInt64 = 18, TypeUInt = 19,
+};
+constexpr int TypeCount = 20;
+
+// resultType of a statement that left no value.
+constexpr uint32_t NoResult = 99;
+
+// Requested kinds of evalArg beyond the exact type codes.
+enum ArgKind : int {
+    KindAny = 21,       // any type
+    KindNumber = 20,    // any numeric type
+    KindInt = 2,        // INT only
+    KindWinOrDlg = 25,  // WINDOW or DIALOG, or a literal handle
+    KindWindow = 9,     // WINDOW, or a literal handle
+};
+
+const char* typeName(int type);       // "STRING" … "UINT"; "" out of range
+int typeSize(int type);               // element size in bytes
+const char* typeFormat(int type);     // print format of one value
+
+// Run-time error numbers: shown to the user as they stand.
+enum ErrorCode : uint8_t {
+    ErrNone = 0,
+    ErrMalformed = 1,
+    ErrNoMemory = 2,
+    ErrRange = 7,
+    ErrDivideByZero = 8,
+    ErrExists = 9,
+    ErrUndefined = 10,
+    ErrNoConvert = 11,
+    ErrNoTarget = 12,
+    ErrInputEnded = 13,
+    ErrType = 14,
+    ErrImplicitSwitch = 15,
+    ErrTooManyOperators = 16,
+    ErrNoElseOrEnd = 17,
+    ErrParentheses = 18,
+    ErrNotNumeric = 19,
+    ErrNotInteger = 20,
+    ErrFreeSystem = 21,
+    ErrFreeWindow = 22,
+    ErrNamedValue = 24,
+    ErrNoWindow = 25,
+    ErrWindowInUse = 26,
+    ErrFileDialog = 29,
+    ErrNoControl = 30,
+    ErrControlClass = 31,
+    ErrTooManyValues = 32,
+    ErrStackFull = 34,
+    ErrReturnNoCall = 35,
+    ErrNoEndSelect = 36,
+    ErrCaseNoSelect = 37,
+    ErrEndSelectNoSelect = 38,
+    ErrNoEndWhile = 39,
+    ErrEndWhileNoWhile = 40,
+    ErrControlIdZero = 41,
+    ErrElseNoEnd = 43,
+    ErrIStringSize = 44,
+    ErrDimensionZero = 45,
+    ErrSubstring = 46,
+    ErrRecordType = 47,
+    ErrUntilNoRepeat = 49,
+    ErrNoUntil = 50,
+    ErrParamsDeclared = 51,
+    ErrFileClosed = 52,
+    ErrLibrary = 53,
+    ErrEntryPoint = 54,
+    ErrTypeName = 55,
+    ErrArgCount = 56,
+    ErrExternalArg = 57,
+    ErrReadOnly = 58,
+    ErrNotBitmap = 60,
+    ErrImageZero = 61,
+    ErrParamType = 62,
+    ErrArrayEnd = 65,
+    ErrNoBrowser = 66,
+    ErrControlIdUsed = 68,
+};
+
+// Syntactic class of a decoded argument.
+enum ArgClass : int32_t {
+    ClassNumber = 0, ClassString = 1, ClassVariable = 2, ClassExpression = 3,
+    ClassUnknown = 4,
+};
+
+constexpr int MaxArgs = 25;
+constexpr int ArgSize = 256;   // 255 characters and the terminator
+
+// One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]
+// points at offset i × 256 of it.
+struct Statement {
+    uint16_t opcode;
+    uint16_t argCount;
+    char* argText;
+    char* args[MaxArgs];
+    int32_t argClass[MaxArgs];
+    uint32_t resultType;
+    int32_t toFile;
+    char* buffer;
+};
+
+// A named, typed record in a variable chain (allocated zeroed).
+struct Variable {
+    char name[32];
+    Variable* prev;
+    Variable* next;
+    Variable* members;
+    Variable* target;
+    uint8_t type;
+    int32_t capacity;
+    int32_t width;
+    int32_t returnType;
+    uint32_t count;
+    char* data;
+    char* base;
+    int32_t builtIn;
+    int32_t borrowed;
+    int32_t external;
+    int32_t readOnly;
+    int32_t indexed;
+    int32_t sharedData;
+    int32_t libraryFlag;
+    char library[80];
+    int32_t dims[3];
+};
+
+constexpr int NameLength = 30;   // significant characters of a name
+
+// Every representation of one evaluated argument at once.
+struct ArgValue {
+    int32_t intValue;
+    float floatValue;
+    double doubleValue;
+    Variable* variable;
+    char* text;
+    int32_t handle;
+    char* dataPtr;
+    int64_t int64Value;
+    uint8_t charValue;
+    uint8_t type;
+};
