@@ -156,6 +156,9 @@ void Ostrin::release()
         // top-level chain becomes the running chain again.
         Variable* top = scopeStack.front();
         if (top != runningChain()) freeVariables(runningChain(), false);
+        // The locals of the callers in between would otherwise be lost.
+        for (size_t i = 1; i < scopeStack.size(); ++i)
+            if (scopeStack[i] != top) freeVariables(scopeStack[i], false);
         setRunningChain(top);
         scopeStack.clear();
     }
