@@ -1,5 +1,6 @@
 // Process entry: find and unscramble the program image, run it, exit 0.
 #include <windows.h>
+#include <ole2.h>
 
 #include <cstdlib>
 #include <new>

@@ -82,7 +82,7 @@ TEST(Decode, OuterParentheses)
 {
     struct Case { int opcode; const char* text; std::vector<std::string> args; };
     const Case cases[] = {
-        {0, "(a, b)", {"a", " b"}},
+        {0, "(a, b)", {"a", " b "}},   // the closing parenthesis becomes a blank
         {6, "(a, b)", {"(a, b)"}},
         {42, "(a, b)", {"(a, b)"}},
         {0, "(a)+1, b", {"(a)+1", " b"}},
