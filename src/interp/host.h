@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class UiHost {
 public:
@@ -22,6 +23,11 @@ public:
     virtual void deleteWindow(void* window) = 0;
     // Deletes a dialog object together with what it owns.
     virtual void deleteDialog(void* dialog) = 0;
+    // The native window handle (HWND) of a window or dialog object, which
+    // programs store in integers and pass to DLL functions. The UI layer
+    // that creates window objects overrides this; without one no window
+    // object exists, so there is no handle to give.
+    virtual uint32_t nativeHandle(void* object) { return 0; }
 };
 
 class ConsoleDevice {
