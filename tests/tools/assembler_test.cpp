@@ -93,10 +93,10 @@ TEST(Assembler, EncodesOneLine)
         {"WS_CAPTION index 17", "s = WS_CAPTION | WS_SYSMENU", "s = \xFE\xE1\xE1 | \xFE\xE1\xE3"},
         {"event slot index 0", "conditional EVENT_CODE = EV_CLOSE",
          "\xFF\xE0\xE6\xFE\xE0\xE0 = \xFE\xE1\xEF"},
-        {"index 490", "x = EV_ERASE", "x = \xFE\xFE\xEA"},
+        {"index 490", "x = EV_ERASE", "x = \xFE\xDE\xEA"},   // never 0xFE/0xFF inside a token
         // Escapes.
         {"{N} constant", "x = {5} + {237}", "x = \xFE\xE0\xE5 + \xFE\xEE\xED"},
-        {"{N} highest index", "x = {497}", "x = \xFE\xFF\xE1"},
+        {"{N} highest index", "x = {497}", "x = \xFE\xDF\xE1"},
         {"{opN} at line start", "{op56} here", "\xFF\xE3\xE8 here"},
         {"{opN} in an expression", "x = {op95}(0)", "x = \xFF\xE5\xEF(0)"},
         {"{opN} top opcode", "{op255}", "\xFF\xEF\xEF"},

@@ -56,7 +56,7 @@ private:
     void putConstant(int index)
     {
         m_out += static_cast<char>(ConstantMark);
-        m_out += static_cast<char>(CodeBase + (index >> 4));
+        m_out += static_cast<char>(constantHigh(index));
         m_out += static_cast<char>(CodeBase + (index & 15));
     }
 

@@ -53,13 +53,14 @@ int LineWriter::opcodeAt(size_t pos) const
 }
 
 // The index of a constant token at pos in the form the assembler writes
-// (0xFE, 0xE0 + index / 16, 0xE0 + index % 16), else -1.
+// (0xFE, constantHigh(index), 0xE0 + index % 16), else -1.
 int LineWriter::constantAt(size_t pos) const
 {
     if (at(pos) != ConstantMark || !has(pos + 2)) return -1;
     unsigned char hi = at(pos + 1), lo = at(pos + 2);
-    if (hi < CodeBase || lo < CodeBase || lo > CodeBase + 15) return -1;
-    int index = (hi - CodeBase) * 16 + (lo - CodeBase);
+    const int high = constantHighValue(hi);
+    if (high < 0 || lo < CodeBase || lo > CodeBase + 15) return -1;
+    int index = high * 16 + (lo - CodeBase);
     return index < ConstantCount ? index : -1;
 }
 

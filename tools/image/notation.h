@@ -11,6 +11,21 @@ constexpr unsigned char StatementMark = 0xFF;  // starts an opcode
 constexpr unsigned char ConstantMark = 0xFE;   // starts a constant token
 constexpr unsigned char CodeBase = 0xE0;       // opcode and index characters
 
+// First index character of a constant token. The engine reads only its low
+// five bits, so indices from 480 on are written from 0xDE rather than as
+// 0xFE/0xFF, which would look like the token and statement markers to
+// anything that scans a line byte by byte.
+constexpr unsigned char constantHigh(int index)
+{
+    return static_cast<unsigned char>((index >> 4) < 30 ? CodeBase + (index >> 4) : 0xC0 + (index >> 4));
+}
+
+// The index high nibble of a first index character, or -1.
+constexpr int constantHighValue(unsigned char c)
+{
+    return c >= CodeBase && c <= 0xFD ? c - CodeBase : (c == 0xDE || c == 0xDF) ? c - 0xC0 : -1;
+}
+
 // The three line-end marks, written as the last thing on a source line.
 constexpr std::string_view MarkLf = "{lf}";
 constexpr std::string_view MarkCrLf = "{crlf}";
