@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host.h"
+#include "scratch.h"
 #include "values.h"
 
 // A declared record type: its name (15 significant characters), the lines
@@ -165,6 +166,8 @@ public:
     Variable* sysPointer = nullptr;
 
     char* workBuffer = nullptr;
+    // String values of the evaluations in progress (expression.cpp).
+    ScratchStack scratch;
     int32_t decimalPrecision = 2;
     int loaded = 0;
     std::string programDirectory;

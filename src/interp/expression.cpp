@@ -1,0 +1,818 @@
+// Expression evaluation.
+//
+// An expression is evaluated from its text every time it runs, in two
+// layers over one stack copy of the text. The outer loop takes the innermost
+// parenthesised group, evaluates it flat and writes its results back in its
+// place as two-byte placeholders: 4 n (the n-th stored number), 5 n (the
+// n-th stored string), 6 n (the n-th stored name), 7 1 (an empty group). The
+// flat evaluator reads one parenthesis-free level: operands, up to 14
+// operators in five precedence levels (all associating from the left), and
+// ","-separated result lists, which is how a group becomes the argument list
+// of the function name in front of it.
+//
+// Names stay names until an operator needs their value, so a function can
+// receive a variable rather than its value. Arithmetic is done in doubles;
+// "&", "|", "||" and "%" work on integers. String values live on the
+// interpreter's scratch stack for the length of the evaluation; nothing here
+// touches the heap except the Statement of a function call.
+#include "ostrin.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "convert.h"
+#include "text.h"
+
+namespace {
+
+constexpr int MaxOperators = 14;
+constexpr int MaxOperands = MaxOperators + 1;
+constexpr int MaxNumbers = 29;
+constexpr int MaxTexts = 28;      // stored strings and names together
+constexpr int WorkSize = 1024;    // 1,023 characters and the terminator
+constexpr size_t MaxString = Ostrin::StringResultSize - 1;
+
+// Placeholder bytes written in place of an evaluated group.
+constexpr unsigned char PlaceNumber = 4, PlaceString = 5, PlaceName = 6, PlaceEmpty = 7;
+
+inline bool isPlaceholder(unsigned char c) { return c >= PlaceNumber && c <= PlaceEmpty; }
+inline bool isLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+inline int hexDigit(unsigned char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A name runs to the first of these outside square brackets.
+inline bool endsName(unsigned char c)
+{
+    return isPlaceholder(c) || (c && std::strchr("+-*/&|^=~<>,%)", c) != nullptr);
+}
+
+// A named value's word ends at a blank, a control character or punctuation
+// other than "_".
+inline bool endsWord(unsigned char c)
+{
+    if (c <= ' ' || c == 127) return true;
+    if (c >= 128 || c == '_') return false;
+    return !isLetter(c) && !isDigit(c);
+}
+
+enum class Op : uint8_t { And, Or, Eq, Ne, Lt, Gt, Le, Ge, Add, Sub, Mul, Div, Mod, Xor, Pow, Comma };
+
+int precedence(Op op)
+{
+    switch (op) {
+    case Op::Pow: return 5;
+    case Op::Mul: case Op::Div: case Op::Mod: case Op::Xor: return 4;
+    case Op::Add: case Op::Sub: return 3;
+    case Op::Eq: case Op::Ne: case Op::Lt: case Op::Gt: case Op::Le: case Op::Ge: return 2;
+    case Op::And: case Op::Or: return 1;
+    case Op::Comma: break;
+    }
+    return 0;
+}
+
+bool isComparison(Op op) { return precedence(op) == 2; }
+
+bool compare(Op op, int order)
+{
+    switch (op) {
+    case Op::Eq: return order == 0;
+    case Op::Ne: return order != 0;
+    case Op::Lt: return order < 0;
+    case Op::Gt: return order > 0;
+    case Op::Le: return order <= 0;
+    case Op::Ge: return order >= 0;
+    default: return false;
+    }
+}
+
+enum class Kind : uint8_t { Empty, Number, String, Name };
+
+// One operand or result. Strings and names are zero-terminated texts on the
+// scratch stack; a name keeps a pending unary minus in `negated`.
+struct Value {
+    Kind kind = Kind::Empty;
+    bool negated = false;
+    double number = 0;
+    char* text = nullptr;
+    size_t length = 0;
+};
+
+// The results of one flat level and where the level stopped: at its ")" or
+// at the end of the text.
+struct Level {
+    Value results[MaxOperands];
+    int count = 0;
+    char* end = nullptr;
+};
+
+class Evaluator {
+public:
+    explicit Evaluator(Ostrin& vm) : vm(vm), mark(vm.scratch.mark()) {}
+    ~Evaluator() { vm.scratch.release(mark); }
+    Evaluator(const Evaluator&) = delete;
+    Evaluator& operator=(const Evaluator&) = delete;
+
+    double run(const char* text);
+
+private:
+    bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
+    char* lastOpenGroup();
+    bool level(char* p, Level& out);
+    bool operand(char*& p, Value& v);
+    bool oper(char*& p, Op& op);
+    bool placeholder(char*& p, Value& v);
+    bool number(char*& p, Value& v);
+    bool hexNumber(char*& p, Value& v);
+    bool namedValue(char*& p, Value& v);
+    bool stringLiteral(char*& p, Value& v);
+    bool nameOrCall(char*& p, Value& v);
+    bool store(const Value& v, unsigned char* out);
+    bool reduce(Value* operands, const Op* ops, int first, int last, Value& out);
+    bool apply(Op op, Value& a, const Value& b);
+    bool resolve(Value& v);
+    bool valueOf(Variable* var, Value& v);
+    bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out);
+    bool writeArgument(Statement* st, const Value& v);
+    bool newText(const char* src, size_t length, Value& v);
+    bool setStringResult(const Value& v);
+
+    Ostrin& vm;
+    ScratchStack::Mark mark;
+    char work[WorkSize];
+    double numbers[MaxNumbers];
+    Value texts[MaxTexts];
+    int numberCount = 0;
+    int textCount = 0;
+};
+
+// Copies [src, src + length) to the scratch stack as a terminated text.
+bool Evaluator::newText(const char* src, size_t length, Value& v)
+{
+    char* t = vm.scratch.push(length + 1);
+    if (!t) return fail(ErrNoMemory);
+    std::memcpy(t, src, length);
+    t[length] = 0;
+    v.text = t;
+    v.length = length;
+    return true;
+}
+
+double Evaluator::run(const char* text)
+{
+    vm.stringResult = false;
+    if (!text) return fail(ErrMalformed), 0;
+    const size_t length = strnlen(text, WorkSize);
+    if (length >= WorkSize) return fail(ErrMalformed), 0;   // beyond the working copy
+    std::memcpy(work, text, length + 1);
+
+    for (;;) {
+        char* group = lastOpenGroup();
+        Level lv;
+        if (!level(group ? group + 1 : work, lv)) return 0;
+
+        if (!group) {
+            // A ")" with no "(" before it would silently drop the rest.
+            if (*lv.end == ')') return fail(ErrParentheses), 0;
+            if (lv.count == 0) return 0;
+            Value& last = lv.results[lv.count - 1];   // a list's value is its last element
+            if (last.kind == Kind::Name && !resolve(last)) return 0;
+            if (last.kind == Kind::String) {
+                if (!setStringResult(last)) return 0;
+                vm.stringResult = true;
+                return 0;
+            }
+            if (last.kind != Kind::Number) return fail(ErrMalformed), 0;
+            return last.number;
+        }
+
+        // Overwrite the group, "(" to ")" inclusive (or to the end when the
+        // ")" is missing), with its placeholders and blanks.
+        const size_t span = static_cast<size_t>(lv.end - group) + (*lv.end == ')' ? 1 : 0);
+        unsigned char out[2 * MaxOperands];
+        size_t written = 0;
+        if (lv.count == 0) {
+            out[0] = PlaceEmpty;
+            out[1] = 1;
+            written = 2;
+        }
+        for (int i = 0; i < lv.count; ++i, written += 2)
+            if (!store(lv.results[i], out + written)) return 0;
+        if (written > span) return fail(ErrMalformed), 0;
+        std::memcpy(group, out, written);
+        std::memset(group + written, ' ', span - written);
+    }
+}
+
+// The last "(" outside string literals and square brackets: the innermost
+// group. Parentheses inside brackets belong to an index, which the variable
+// lookup evaluates on its own.
+char* Evaluator::lastOpenGroup()
+{
+    char* last = nullptr;
+    bool quoted = false;
+    int brackets = 0;
+    for (char* p = work; *p; ++p) {
+        if (*p == '"') quoted = !quoted;
+        else if (quoted) continue;
+        else if (*p == '[') ++brackets;
+        else if (*p == ']') { if (brackets > 0) --brackets; }
+        else if (*p == '(' && brackets == 0) last = p;
+    }
+    return last;
+}
+
+// Keeps a group's result for the enclosing level and writes its placeholder.
+bool Evaluator::store(const Value& v, unsigned char* out)
+{
+    switch (v.kind) {
+    case Kind::Number:
+        if (numberCount == MaxNumbers) return fail(ErrTooManyValues);
+        numbers[numberCount++] = v.number;
+        out[0] = PlaceNumber;
+        out[1] = static_cast<unsigned char>(numberCount);
+        return true;
+    case Kind::String:
+    case Kind::Name:
+        if (textCount == MaxTexts) return fail(ErrTooManyValues);
+        texts[textCount++] = v;
+        out[0] = v.kind == Kind::String ? PlaceString : PlaceName;
+        out[1] = static_cast<unsigned char>(textCount);
+        return true;
+    case Kind::Empty:
+        break;
+    }
+    return fail(ErrMalformed);
+}
+
+// Reads one parenthesis-free level starting at p.
+bool Evaluator::level(char* p, Level& out)
+{
+    Value operands[MaxOperands];
+    Op ops[MaxOperators];
+    int operandCount = 0, opCount = 0;
+    bool expectOperand = true, negate = false;
+
+    for (;;) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == ' ' || c == '\t') {
+            ++p;
+            continue;
+        }
+        if (c == 0 || c == ')') break;
+        if (expectOperand) {
+            if (c == '-') {
+                negate = !negate;
+                ++p;
+                continue;
+            }
+            Value v;
+            const char* before = p;
+            if (!operand(p, v)) return false;
+            if (p == before) {
+                ++p;   // not an operand: skipped, as a unary "+" is
+                continue;
+            }
+            if (negate) v.negated = !v.negated;
+            negate = false;
+            operands[operandCount++] = v;
+            expectOperand = false;
+        } else {
+            Op op;
+            if (!oper(p, op)) return false;
+            if (opCount == MaxOperators) return fail(ErrTooManyOperators);
+            ops[opCount++] = op;
+            expectOperand = true;
+        }
+    }
+    out.end = p;
+
+    if (expectOperand && opCount > 0) {
+        if (ops[opCount - 1] != Op::Comma) return fail(ErrMalformed);   // "1+"
+        --opCount;                                                       // "(a,)"
+    }
+    if (negate) return fail(ErrMalformed);                               // a lone "-"
+    if (operandCount == 0) {
+        out.count = 0;
+        return true;
+    }
+
+    // Each ","-separated run is reduced on its own; a run of one operand
+    // passes through unchanged, so a lone name stays a name.
+    out.count = 0;
+    int first = 0;
+    for (int i = 0; i <= opCount; ++i) {
+        if (i < opCount && ops[i] != Op::Comma) continue;
+        if (!reduce(operands, ops, first, i, out.results[out.count])) return false;
+        ++out.count;
+        first = i + 1;
+    }
+    return true;
+}
+
+// Reduces operands [first, last] joined by ops [first, last): names are
+// resolved, then the operators apply by precedence, each level from the
+// left. "+" and the comparisons also take two strings; any other pairing of
+// a string with an operator is error 1.
+bool Evaluator::reduce(Value* operands, const Op* ops, int first, int last, Value& out)
+{
+    if (first == last) {
+        Value& v = operands[first];
+        if (v.kind == Kind::Empty) return fail(ErrMalformed);
+        if (v.negated && v.kind == Kind::Number) {
+            v.number = -v.number;
+            v.negated = false;
+        }
+        if (v.negated && v.kind == Kind::String) return fail(ErrMalformed);
+        out = v;
+        return true;
+    }
+
+    Value vals[MaxOperands];
+    Op o[MaxOperators];
+    int n = last - first;
+    for (int i = 0; i <= n; ++i) {
+        Value& v = vals[i];
+        v = operands[first + i];
+        if (v.kind == Kind::Name && !resolve(v)) return false;
+        if (v.kind == Kind::Empty) return fail(ErrMalformed);
+        if (v.negated) {
+            if (v.kind != Kind::Number) return fail(ErrMalformed);
+            v.number = -v.number;
+            v.negated = false;
+        }
+    }
+    for (int i = 0; i < n; ++i) o[i] = ops[first + i];
+
+    for (int prec = 5; prec >= 1; --prec) {
+        for (int i = 0; i < n;) {
+            if (precedence(o[i]) != prec) {
+                ++i;
+                continue;
+            }
+            if (!apply(o[i], vals[i], vals[i + 1])) return false;
+            for (int k = i + 1; k < n; ++k) {
+                vals[k] = vals[k + 1];
+                o[k - 1] = o[k];
+            }
+            --n;
+        }
+    }
+    out = vals[0];
+    return true;
+}
+
+// a = a op b.
+bool Evaluator::apply(Op op, Value& a, const Value& b)
+{
+    if (a.kind == Kind::String || b.kind == Kind::String) {
+        if (a.kind != b.kind) return fail(ErrMalformed);   // string with number
+        if (op == Op::Add) {
+            const size_t length = std::min(a.length + b.length, MaxString);
+            char* t = vm.scratch.push(length + 1);
+            if (!t) return fail(ErrNoMemory);
+            std::memcpy(t, a.text, a.length);
+            std::memcpy(t + a.length, b.text, length - a.length);
+            t[length] = 0;
+            a.text = t;
+            a.length = length;
+            return true;
+        }
+        if (!isComparison(op)) return fail(ErrMalformed);
+        const bool r = compare(op, std::strcmp(a.text, b.text));
+        a = Value{};
+        a.kind = Kind::Number;
+        a.number = r ? 1.0 : 0.0;
+        return true;
+    }
+
+    const double x = a.number, y = b.number;
+    double r = 0;
+    switch (op) {
+    case Op::Pow: r = std::pow(x, y); break;
+    case Op::Mul: r = x * y; break;
+    case Op::Div:
+        if (y == 0.0) return fail(ErrDivideByZero);
+        r = x / y;
+        break;
+    case Op::Mod: {
+        const int64_t i = truncToInt64(x), j = truncToInt64(y);
+        if (j == 0) return fail(ErrDivideByZero);
+        r = static_cast<double>(j == -1 ? 0 : i % j);   // INT64_MIN % -1 traps
+        break;
+    }
+    case Op::Xor: r = static_cast<double>(truncToInt32(x) ^ truncToInt32(y)); break;
+    case Op::Add: r = x + y; break;
+    case Op::Sub: r = x - y; break;
+    case Op::And: r = static_cast<double>(truncToInt64(x) & truncToInt64(y)); break;
+    case Op::Or: r = static_cast<double>(truncToInt64(x) | truncToInt64(y)); break;
+    case Op::Eq: r = x == y; break;
+    case Op::Ne: r = x != y; break;
+    case Op::Lt: r = x < y; break;
+    case Op::Gt: r = x > y; break;
+    case Op::Le: r = x <= y; break;
+    case Op::Ge: r = x >= y; break;
+    case Op::Comma: return fail(ErrMalformed);
+    }
+    a.number = r;
+    return true;
+}
+
+bool Evaluator::oper(char*& p, Op& op)
+{
+    switch (*p) {
+    case '&': op = Op::And; break;
+    case '|':
+        op = Op::Or;
+        if (p[1] == '|') op = Op::Xor, ++p;
+        break;
+    case '=': op = Op::Eq; break;
+    case '~': op = Op::Ne; break;
+    case '<':
+        op = Op::Lt;
+        if (p[1] == '=') op = Op::Le, ++p;
+        else if (p[1] == '>') op = Op::Ne, ++p;
+        break;
+    case '>':
+        op = Op::Gt;
+        if (p[1] == '=') op = Op::Ge, ++p;
+        break;
+    case '+': op = Op::Add; break;
+    case '-': op = Op::Sub; break;
+    case '*': op = Op::Mul; break;
+    case '/': op = Op::Div; break;
+    case '%': op = Op::Mod; break;
+    case '^': op = Op::Pow; break;
+    case ',': op = Op::Comma; break;
+    default:
+        return fail(ErrMalformed);   // two operands with nothing between
+    }
+    ++p;
+    return true;
+}
+
+// Reads an operand at p into v and advances p; leaves p unchanged for a
+// character that starts no operand.
+bool Evaluator::operand(char*& p, Value& v)
+{
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '"') return stringLiteral(p, v);
+    if (isPlaceholder(c)) return placeholder(p, v);
+    if (c == 0xFE) {
+        const auto c1 = static_cast<unsigned char>(p[1]);
+        const int index = c1 ? (c1 & 0x1F) * 16 + (static_cast<unsigned char>(p[2]) - 0xE0) : -1;
+        if (!c1 || !p[2] || index < 0 || index >= Ostrin::ConstantCount) return fail(ErrMalformed);
+        v.kind = Kind::Number;
+        v.number = static_cast<double>(static_cast<uint32_t>(vm.constants[index]));
+        p += 3;
+        return true;
+    }
+    if (c == '@') return namedValue(p, v);
+    if (isDigit(c) || c == '.') return number(p, v);
+    if (c == '&' && (p[1] == 'H' || p[1] == 'h')) {
+        p += 2;
+        return hexNumber(p, v);
+    }
+    if (isLetter(c) || c == 0xFF || c == '#') return nameOrCall(p, v);
+    return true;
+}
+
+bool Evaluator::placeholder(char*& p, Value& v)
+{
+    const auto type = static_cast<unsigned char>(p[0]);
+    const int n = static_cast<unsigned char>(p[1]);
+    if (!n) return fail(ErrMalformed);
+    p += 2;
+    switch (type) {
+    case PlaceNumber:
+        if (n > numberCount) return fail(ErrMalformed);
+        v.kind = Kind::Number;
+        v.number = numbers[n - 1];
+        return true;
+    case PlaceString:
+    case PlaceName:
+        if (n > textCount) return fail(ErrMalformed);
+        v = texts[n - 1];
+        if ((type == PlaceString) != (v.kind == Kind::String)) return fail(ErrMalformed);
+        return true;
+    default:
+        v.kind = Kind::Empty;
+        return true;
+    }
+}
+
+// Digits with an optional fraction, or "0x" and hexadecimal digits.
+bool Evaluator::number(char*& p, Value& v)
+{
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+        return hexNumber(p, v);
+    }
+    // Up to 15 digits the value is read exactly here: the digits form an
+    // integer below 2^53 and one division by an exact power of ten rounds
+    // correctly. Longer literals go to strtod, which is much slower.
+    static const double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    uint64_t mantissa = 0;
+    int digits = 0, decimals = 0;
+    char* end = p;
+    for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits)
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
+    if (*end == '.') {
+        ++end;
+        for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits, ++decimals)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
+    }
+    v.kind = Kind::Number;
+    if (digits <= 15) {
+        v.number = static_cast<double>(mantissa) / powersOfTen[decimals];
+        p = end;
+        return true;
+    }
+    const char saved = *end;
+    *end = 0;
+    v.kind = Kind::Number;
+    v.number = std::strtod(p, nullptr);
+    *end = saved;
+    p = end;
+    return true;
+}
+
+bool Evaluator::hexNumber(char*& p, Value& v)
+{
+    uint64_t value = 0;
+    for (int d; (d = hexDigit(static_cast<unsigned char>(*p))) >= 0; ++p)
+        value = value > (UINT64_MAX >> 4) ? UINT64_MAX : (value << 4) | static_cast<uint64_t>(d);
+    v.kind = Kind::Number;
+    v.number = static_cast<double>(value);
+    return true;
+}
+
+bool Evaluator::namedValue(char*& p, Value& v)
+{
+    // One key buffer reused by every lookup, so a lookup allocates nothing
+    // once it has grown to the longest name.
+    static std::string key;
+    key.clear();
+    ++p;
+    for (; !endsWord(static_cast<unsigned char>(*p)); ++p) {
+        char ch = *p;
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+        key.push_back(ch);
+    }
+    auto it = vm.namedConstants.find(key);
+    if (it == vm.namedConstants.end()) return fail(ErrNamedValue);
+    v.kind = Kind::Number;
+    v.number = static_cast<double>(static_cast<uint32_t>(it->second));
+    return true;
+}
+
+// A string literal is copied out and blanked in the working copy, so that
+// no character of it can be taken for a parenthesis later.
+bool Evaluator::stringLiteral(char*& p, Value& v)
+{
+    char* close = std::strchr(p + 1, '"');
+    if (!close) return fail(ErrMalformed);
+    v.kind = Kind::String;
+    if (!newText(p + 1, static_cast<size_t>(close - p - 1), v)) return false;
+    std::memset(p, ' ', static_cast<size_t>(close - p + 1));
+    p = close + 1;
+    return true;
+}
+
+// A name, or a function call when placeholders follow the name directly.
+bool Evaluator::nameOrCall(char*& p, Value& v)
+{
+    char* end = p;
+    int brackets = 0;
+    for (; *end; ++end) {
+        const auto c = static_cast<unsigned char>(*end);
+        if (brackets == 0 && endsName(c)) break;
+        if (c == '[') ++brackets;
+        else if (c == ']' && brackets > 0) --brackets;
+    }
+    char* nameEnd = end;
+    while (nameEnd > p && isBlank(nameEnd[-1])) --nameEnd;
+    Value name;
+    name.kind = Kind::Name;
+    if (!newText(p, static_cast<size_t>(nameEnd - p), name)) return false;
+    p = end;
+    if (!isPlaceholder(static_cast<unsigned char>(*p))) {
+        v = name;
+        return true;
+    }
+
+    Value args[MaxArgs];
+    int argCount = 0;
+    for (;;) {
+        // Consecutive groups («f(a)(b)») are separated by the blanks left
+        // where each group was longer than its placeholders.
+        char* next = skipBlanks(p);
+        if (!isPlaceholder(static_cast<unsigned char>(*next))) break;
+        p = next;
+        Value a;
+        if (!placeholder(p, a)) return false;
+        if (a.kind == Kind::Empty) continue;   // "()" adds nothing
+        if (argCount == MaxArgs) return fail(ErrArgCount);
+        args[argCount++] = a;
+    }
+    return call(name.text, nullptr, args, argCount, v);
+}
+
+// Resolves a name to its value: a variable's value, a function's result, or
+// the result of calling a label. A pending minus negates a number.
+bool Evaluator::resolve(Value& v)
+{
+    const bool negated = v.negated;
+    Variable* var = vm.findVariable(v.text, nullptr, true);
+    if (!var) {
+        if (vm.errorCode) return false;
+        // A function that left no result: its value is not defined; 0.
+        v = Value{};
+        v.kind = Kind::Number;
+        return true;
+    }
+    if (var->type == TypeLabel) {
+        if (!call(v.text, var, nullptr, 0, v)) return false;
+    } else if (!valueOf(var, v)) {
+        return false;
+    }
+    v.negated = negated;
+    if (v.kind == Kind::Number && negated) {
+        v.number = -v.number;
+        v.negated = false;
+    }
+    if (v.kind == Kind::String && negated) return fail(ErrMalformed);
+    return true;
+}
+
+// The value of a variable's selected element, strings copied out so that a
+// later function cannot change them under the evaluation.
+bool Evaluator::valueOf(Variable* var, Value& v)
+{
+    v = Value{};
+    v.kind = Kind::Number;
+    const char* d = var->data;
+    if (var->type == TypeString) {
+        v.kind = Kind::String;
+        size_t limit = MaxString;
+        if (var == vm.sysString) d = var->base;   // a result, whatever selected before
+        else if (var->capacity > 0 && static_cast<size_t>(var->capacity) < limit)
+            limit = static_cast<size_t>(var->capacity);   // «s[1]» is one character
+        return newText(d ? d : "", d ? strnlen(d, limit) : 0, v);
+    }
+    if (!d) return true;
+    switch (var->type) {
+    case TypeDouble: { double x; std::memcpy(&x, d, 8); v.number = x; break; }
+    case TypeChar: v.number = static_cast<signed char>(*d); break;
+    case TypeInt: { int32_t x; std::memcpy(&x, d, 4); v.number = x; break; }
+    case TypeWord: { uint16_t x; std::memcpy(&x, d, 2); v.number = x; break; }
+    case TypeFloat: { float x; std::memcpy(&x, d, 4); v.number = x; break; }
+    case TypeInt64: { int64_t x; std::memcpy(&x, d, 8); v.number = static_cast<double>(x); break; }
+    case TypeUInt64: { uint64_t x; std::memcpy(&x, d, 8); v.number = static_cast<double>(x); break; }
+    default: { uint32_t x; std::memcpy(&x, d, 4); v.number = x; break; }   // UINT and handles
+    }
+    return true;
+}
+
+// Calls a function: an encoded name (0xFF and two opcode characters), or a
+// LABEL (a subroutine, or an external function) with the name as argument
+// 0. The call runs in a Statement of its own, so nothing the function runs
+// can overwrite a statement still in use.
+bool Evaluator::call(const char* name, Variable* label, const Value* args, int argCount, Value& out)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(name);
+    int opcode = -1;
+    if (u[0] == 0xFF) {
+        if (u[1] && u[2]) opcode = (u[2] - 0xE0) + 16 * (u[1] - 0xE0);
+    } else {
+        if (!label) {
+            // The lookup cuts and restores characters: give it a copy.
+            Value copy;
+            if (!newText(name, std::strlen(name), copy)) return false;
+            label = vm.findVariable(copy.text, nullptr, false);
+            // An undefined name keeps the lookup's code (10).
+            if (!label || label->type != TypeLabel) {
+                vm.failOnce(ErrMalformed);
+                return false;
+            }
+        }
+        opcode = label->external ? 120 : 44;
+        if (argCount + 1 > MaxArgs) return fail(ErrArgCount);
+    }
+    if (opcode < 0 || opcode >= Ostrin::HandlerCount || !vm.handlers[opcode]) return fail(ErrMalformed);
+
+    Statement* st = vm.newStatement(MaxArgs);
+    if (!st) {
+        vm.failOnce(ErrNoMemory);
+        return false;
+    }
+    st->opcode = static_cast<uint16_t>(opcode);
+    st->argCount = 0;
+    st->argText = st->args[0];
+    st->resultType = NoResult;
+    st->toFile = 0;
+    st->args[0][0] = 0;
+    bool ok = true;
+    if (u[0] != 0xFF) {
+        Value self;
+        self.kind = Kind::Name;
+        self.text = const_cast<char*>(name);
+        self.length = std::strlen(name);
+        ok = writeArgument(st, self);
+    }
+    for (int i = 0; ok && i < argCount; ++i) ok = writeArgument(st, args[i]);
+
+    if (ok) {
+        Statement* done = (vm.*vm.handlers[opcode])(st);
+        if (vm.errorCode) {
+            ok = false;
+        } else {
+            // A handler that stops without an error (a subroutine that ran
+            // off the end of the program) leaves no value: 0.
+            Variable* result = done ? vm.resultVariable(st->resultType) : nullptr;
+            if (result) {
+                ok = valueOf(result, out);
+            } else {
+                out = Value{};
+                out.kind = Kind::Number;
+            }
+        }
+    }
+    vm.deleteStatement(st);
+    return ok;
+}
+
+// Writes one placeholder's value as the next argument text of a call.
+bool Evaluator::writeArgument(Statement* st, const Value& v)
+{
+    char* a = st->args[st->argCount];
+    int cls = ClassNumber;
+    switch (v.kind) {
+    case Kind::Number: {
+        const double d = v.number;
+        if (d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d))) {
+            std::snprintf(a, ArgSize, "%d", static_cast<int32_t>(d));
+        } else if (std::snprintf(a, ArgSize, "%.16f", d) >= ArgSize) {
+            // Too long for the argument (beyond 10^238): exponent form, which
+            // still holds a "." and so is read back as the same double.
+            std::snprintf(a, ArgSize, "%.16e", d);
+        }
+        break;
+    }
+    case Kind::String: {
+        // Quotes and the terminator leave 253 characters.
+        const size_t n = std::min(v.length, static_cast<size_t>(ArgSize - 3));
+        a[0] = '"';
+        std::memcpy(a + 1, v.text, n);
+        a[n + 1] = '"';
+        a[n + 2] = 0;
+        cls = ClassString;
+        break;
+    }
+    case Kind::Name: {
+        const size_t n = v.length + (v.negated ? 1 : 0);
+        if (n >= static_cast<size_t>(ArgSize)) return fail(ErrMalformed);
+        if (v.negated) a[0] = '-';
+        std::memcpy(a + (v.negated ? 1 : 0), v.text, v.length);
+        a[n] = 0;
+        cls = v.negated ? ClassExpression : ClassVariable;
+        break;
+    }
+    case Kind::Empty:
+        return true;
+    }
+    st->argClass[st->argCount] = cls;
+    ++st->argCount;
+    return true;
+}
+
+bool Evaluator::setStringResult(const Value& v)
+{
+    Variable* s = vm.sysString;
+    if (!s || !s->base) return fail(ErrNoMemory);
+    const size_t capacity = s->dims[0] > 0 ? static_cast<size_t>(s->dims[0]) : Ostrin::StringResultSize;
+    const size_t n = std::min(v.length, std::min(capacity, static_cast<size_t>(Ostrin::StringResultSize)) - 1);
+    std::memmove(s->base, v.text, n);
+    s->base[n] = 0;
+    s->data = s->base;
+    return true;
+}
+
+}  // namespace
+
+double Ostrin::evaluate(const char* text)
+{
+    Evaluator e(*this);
+    return e.run(text);
+}
