@@ -28,6 +28,10 @@ public:
     // that creates window objects overrides this; without one no window
     // object exists, so there is no handle to give.
     virtual uint32_t nativeHandle(void* object) { return 0; }
+    // Draws text at the window's current drawing position, which moves to
+    // the end of the text (the print statements' output window). False
+    // when no drawing context can be had: nothing is drawn then.
+    virtual bool drawText(void* window, const char* text, size_t length) { return false; }
 };
 
 class ConsoleDevice {
@@ -40,6 +44,14 @@ public:
     // Reads one line without its line end into buf (at most size - 1
     // characters); false when input ended before any character.
     virtual bool readLine(char* buf, size_t size) = 0;
-    // The next pending key without waiting, or 0 when none is pending.
-    virtual int peekKey() = 0;
+    // Takes one pending input event without waiting: for a key press its
+    // character, or with virtualKey the low byte of its virtual-key code;
+    // 0 when nothing is pending or the event was no key press.
+    virtual int peekKey(bool virtualKey) = 0;
+    // Blanks the whole screen in the current attribute; cursor to (0, 0).
+    virtual void clear() = 0;
+    // Moves the cursor; row and column count from 0.
+    virtual void setCursor(int row, int column) = 0;
+    // Attribute (background × 16 + foreground) of the text written next.
+    virtual void setAttribute(int attribute) = 0;
 };

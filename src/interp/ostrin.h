@@ -82,6 +82,10 @@ public:
     // Decodes st's line at lineIndex and calls its handler, as the run loop
     // does for one line; false when the loop must stop.
     bool step(Statement* st);
+    // Runs lines from lineIndex with st, as the run loop does, until a
+    // return statement has run (true), or a handler fails, an error is set
+    // or the lines run out (false). lineIndex ends past the last line run.
+    bool runNested(Statement* st);
     int pushControl(int32_t value);
     int32_t popControl();
 
@@ -174,6 +178,9 @@ public:
     uint8_t errorCode = 0;
     bool stringResult = false;
     bool consoleOpen = false;
+    // The window the print statements draw into instead of the console;
+    // null for the console.
+    void* outputWindow = nullptr;
     bool implicitDeclarations = true;     // the implicit-declaration switch
 
     UiHost* ui = nullptr;                 // null: no windows can exist
@@ -195,6 +202,13 @@ private:
     Variable* findCurrentWindow(Variable* first);
     Variable* selectElement(Variable* v, char* index);
     void releaseObjects(Variable* v);
+    // Control flow (statements/control_flow.cpp).
+    Variable* findLabel(char* target);
+    Statement* runInline(Statement* st, char* text);
+    int bindParameter(Variable* p, const ArgValue& a);
+    Variable* bindParameters(Statement* st, Variable* label);
+    // Console (statements/console.cpp).
+    void ensureConsole();
     void fillHandlerTable();
     void fillConstantTable();
 };

@@ -19,10 +19,11 @@ bool CaptureConsole::readLine(char* buf, size_t size)
     return true;
 }
 
-int CaptureConsole::peekKey()
+int CaptureConsole::peekKey(bool virtualKey)
 {
     if (inputPos >= input.size()) return 0;
-    return static_cast<unsigned char>(input[inputPos++]);
+    const int c = static_cast<unsigned char>(input[inputPos++]);
+    return virtualKey && c >= 'a' && c <= 'z' ? c - 32 : c;
 }
 
 std::unique_ptr<TestOstrin> prepareImage(const std::string& bytes)

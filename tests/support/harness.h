@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "interp/ostrin.h"
 
@@ -15,12 +16,21 @@ public:
     void close() override { opened = false; }
     void write(const char* text, size_t length) override { output.append(text, length); }
     bool readLine(char* buf, size_t size) override;
-    int peekKey() override;
+    // Pending keys are the characters of `input`; with virtualKey a letter
+    // comes back upper-cased, as its virtual-key code.
+    int peekKey(bool virtualKey) override;
+    void clear() override { ++clears; }
+    void setCursor(int row, int column) override { cursorRow = row; cursorColumn = column; }
+    void setAttribute(int value) override { attribute = value; attributes.push_back(value); }
 
     std::string output;
     std::string input;     // lines separated by '\n'
     size_t inputPos = 0;
     bool opened = false;
+    int clears = 0;
+    int cursorRow = -1, cursorColumn = -1;
+    int attribute = -1;
+    std::vector<int> attributes;   // every attribute set, in order
 };
 
 // Interpreter whose error report is recorded instead of shown.

@@ -1,0 +1,673 @@
+// Control flow: jumps, subroutine calls and returns, conditionals, loops and
+// selection.
+//
+// Nothing is compiled ahead. Every block statement finds its end by scanning
+// the lines forward by opcode each time it runs, counting nesting. Calls,
+// selections, repeat and while loops keep frames of two control-stack
+// entries (a saved line index, then a mark above every line index); counted
+// loops keep their state in the loop variable. A statement that transfers
+// control sets lineIndex to the line *before* the one that must run next,
+// because the run loop adds one after every statement.
+#include "ostrin.h"
+
+#include <windows.h>
+
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+#include "text.h"
+
+namespace {
+
+constexpr uint16_t OpWhile = 4, OpEndWhile = 5, OpConditional = 6, OpEndConditional = 7;
+constexpr uint16_t OpSelect = 41, OpCase = 42, OpEndSelect = 43, OpReturn = 45;
+constexpr uint16_t OpDefaultCase = 52, OpElse = 55, OpRepeat = 78, OpUntil = 79;
+
+// Set before a line runs; an empty line leaves it, so a stale opcode of the
+// previous statement is never mistaken for the one just run.
+constexpr uint16_t NoOpcode = 0xFFFF;
+
+const char ThenToken[] = "\xFF\xED\xEA";
+const char ElseToken[] = "\xFF\xE3\xE7";
+
+// Opcode of a statement line, or -1 for a plain or empty line.
+int lineOpcode(const char* line)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(line);
+    if (u[0] != 0xFF || !u[1] || !u[2]) return -1;
+    return ((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFFFF;
+}
+
+// The first three-byte token outside double quotes, or null.
+char* findToken(char* text, const char* token)
+{
+    bool quoted = false;
+    for (char* p = text; *p; ++p) {
+        if (*p == '"') quoted = !quoted;
+        else if (!quoted && p[0] == token[0] && p[1] == token[1] && p[1] && p[2] == token[2]) return p;
+    }
+    return nullptr;
+}
+
+bool isBlockConditional(char* line)
+{
+    return lineOpcode(line) == OpConditional && !findToken(line + 3, ThenToken);
+}
+
+// Index of the line that closes the block opened on line `from`: nesting
+// starts at 1, `open` adds one, `close` takes one away. -1 when the lines
+// run out first.
+int64_t findBlockEnd(const Ostrin& in, uint32_t from, int open, int close)
+{
+    int depth = 1;
+    for (uint32_t i = from + 1; i < in.lineCount; ++i) {
+        const int op = lineOpcode(in.lines[i]);
+        if (op == open) ++depth;
+        else if (op == close && --depth == 0) return i;
+    }
+    return -1;
+}
+
+// Holds a copy of a single-line conditional's text on the interpreter's
+// scratch stack for as long as the statement runs. The inline statement may
+// call a subroutine that runs the same line again, so neither the image nor
+// one shared buffer could be cut instead.
+struct ScratchCopy {
+    ScratchStack& stack;
+    ScratchStack::Mark mark;
+    char* text;
+    ScratchCopy(ScratchStack& s, const char* from)
+        : stack(s), mark(s.mark()), text(s.push(std::strlen(from) + 1))
+    {
+        if (text) std::strcpy(text, from);
+    }
+    ~ScratchCopy() { stack.release(mark); }
+};
+
+// A subroutine runs nested on the C++ stack, and the control stack does
+// not bound every recursion: «return f()» pops its frame before it calls
+// again. A call that would leave less than this much stack is refused.
+constexpr size_t StackMargin = 256 * 1024;
+
+// Bytes of this thread's stack left below the caller.
+size_t stackRoom()
+{
+    static thread_local const char* bottom = nullptr;
+    char here = 0;
+    if (!bottom) {
+        MEMORY_BASIC_INFORMATION info;
+        if (!VirtualQuery(&here, &info, sizeof info)) return SIZE_MAX;
+        bottom = static_cast<const char*>(info.AllocationBase);
+    }
+    return static_cast<size_t>(&here - bottom);
+}
+
+// A name argument without its surrounding blanks, bounded to one argument.
+void copyName(char* out, const char* text)
+{
+    text = skipBlanks(text);
+    size_t n = std::strlen(text);
+    while (n && isBlank(text[n - 1])) --n;
+    if (n > ArgSize - 1) n = ArgSize - 1;
+    std::memcpy(out, text, n);
+    out[n] = 0;
+}
+
+// Releases storage the parameter owns before it borrows someone else's.
+void dropOwnStorage(Variable* p)
+{
+    if (!p->sharedData) std::free(p->indexed && p->base ? p->base : p->data);
+    p->data = p->base = nullptr;
+}
+
+void shareStorage(Variable* p, char* data)
+{
+    dropOwnStorage(p);
+    p->data = data;
+    p->sharedData = 1;
+}
+
+}  // namespace
+
+// The LABEL a jump or call names. A target "$name" takes the label's name
+// from the string variable `name`. Null with the error set: the lookup's
+// own error for "$", 12 when no such label exists, 14 when it is no label.
+Variable* Ostrin::findLabel(char* target)
+{
+    char name[ArgSize];
+    target = skipBlanks(target);
+    if (*target == '$') {
+        Variable* holder = findVariable(target + 1, nullptr, false);
+        if (!holder) return nullptr;
+        if (holder->type != TypeString || !holder->data) {
+            fail(ErrType);
+            return nullptr;
+        }
+        copyName(name, holder->data);
+    } else {
+        copyName(name, target);
+    }
+    Variable* label = findVariable(name, nullptr, false);
+    if (!label) {
+        fail(ErrNoTarget);
+        return nullptr;
+    }
+    if (label->type != TypeLabel) {
+        fail(ErrType);
+        return nullptr;
+    }
+    return label;
+}
+
+// Runs the statement an inline text holds (a then- or else-branch) in st.
+Statement* Ostrin::runInline(Statement* st, char* text)
+{
+    text = skipBlanks(text);
+    if (decodeStatement(st, text) != 0) return nullptr;
+    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+    if (!h) return fail(ErrMalformed);
+    return (this->*h)(st);
+}
+
+bool Ostrin::runNested(Statement* st)
+{
+    st->resultType = NoResult;
+    while (lineIndex < lineCount) {
+        st->opcode = NoOpcode;
+        const bool goOn = step(st);
+        ++lineIndex;
+        if (!goOn || errorCode) return false;
+        if (st->opcode == OpReturn) return true;
+    }
+    return false;
+}
+
+// --- Labels and jumps ---------------------------------------------------------
+
+Statement* Ostrin::jump(Statement* st)
+{
+    if (st->argCount == 0) return fail(ErrMalformed);
+    Variable* label = findLabel(st->args[0]);
+    if (!label) return nullptr;
+    lineIndex = static_cast<uint32_t>(label->capacity);
+
+    // A jump leaves every selection it is inside; loop and call frames stay.
+    while (controlTop > 0 && controlStack[controlTop - 1] == MarkSelect) {
+        popControl();
+        popControl();
+    }
+    return st;
+}
+
+Statement* Ostrin::noOperation(Statement* st)
+{
+    if (st->argCount != 0) return fail(ErrMalformed);
+    return st;
+}
+
+// --- Subroutines ----------------------------------------------------------------
+
+// Gives parameter p the value of argument a. Returns 0, or the error code
+// when the value does not fit the parameter.
+int Ostrin::bindParameter(Variable* p, const ArgValue& a)
+{
+    Variable* av = a.variable;
+    if (av && p->indexed) {
+        // Arrays and string variables pass by reference.
+        if (av->type != p->type || !av->indexed) return ErrType;
+        dropOwnStorage(p);
+        p->sharedData = 1;
+        p->data = a.dataPtr;
+        p->base = av->base;
+        std::memcpy(p->dims, av->dims, sizeof p->dims);
+        p->capacity = av->capacity;
+        p->width = av->width;
+        p->returnType = av->returnType;
+        p->count = av->count;
+        if (av->type == TypeString && av->width > 1 && a.dataPtr != av->base) {
+            // One element of a string array: the parameter is that string,
+            // not the array (used without an index it would fall back to
+            // the first element).
+            p->base = a.dataPtr;
+            p->width = 1;
+            p->dims[0] = av->capacity;
+            p->count = static_cast<uint32_t>(av->capacity);
+        }
+        return ErrNone;
+    }
+
+    const uint8_t t = a.type;
+    const bool integral = t == TypeChar || t == TypeInt || t == TypeWord || t == TypeUInt;
+    const bool floating = t == TypeFloat || t == TypeDouble;
+    const bool wide = t == TypeInt64 || t == TypeUInt64;
+    // A value parameter without storage (an array parameter given a
+    // value) has nowhere to keep the value.
+    const bool hasStorage = p->data != nullptr;
+    switch (p->type) {
+    case TypeString:
+        if (t != TypeString) return ErrType;
+        if (p->sharedData || !p->data) {
+            // No storage of its own: a private 255-byte string, so longer
+            // values arrive cut to 254 characters.
+            char* buffer = static_cast<char*>(std::calloc(255, 1));
+            if (!buffer) return ErrNoMemory;
+            p->data = p->base = buffer;
+            p->capacity = 255;
+            p->width = 1;
+            p->count = 255;
+            p->dims[0] = 255;
+            p->indexed = 1;
+            p->sharedData = 0;
+        }
+        copyText(p->data, a.text ? a.text : "", p->capacity - 1);
+        return ErrNone;
+    case TypeInt:
+    case TypeUInt:
+    case TypeWord:
+        if (!(integral || floating) || !hasStorage) return ErrType;
+        if (p->type == TypeWord) *reinterpret_cast<uint16_t*>(p->data) = static_cast<uint16_t>(a.intValue);
+        else *reinterpret_cast<int32_t*>(p->data) = a.intValue;
+        return ErrNone;
+    case TypeFloat:
+        if (!(integral || floating) || t == TypeChar || !hasStorage) return ErrType;
+        *reinterpret_cast<float*>(p->data) = static_cast<float>(a.doubleValue);
+        return ErrNone;
+    case TypeDouble:
+        if (!(integral || floating || wide) || t == TypeChar || !hasStorage) return ErrType;
+        *reinterpret_cast<double*>(p->data) = a.doubleValue;
+        return ErrNone;
+    case TypeInt64:
+    case TypeUInt64:
+        if (!(integral || floating || wide) || !hasStorage) return ErrType;
+        *reinterpret_cast<int64_t*>(p->data) = a.int64Value;
+        return ErrNone;
+    case TypeMemory:
+    case TypeFile:
+    case TypeWindow:
+    case TypeDialog:
+    case TypeBFile:
+        if (!av || t != p->type) return ErrType;
+        shareStorage(p, a.dataPtr);
+        return ErrNone;
+    case TypeUser:
+        if (!av || t != TypeUser) return ErrType;
+        shareStorage(p, a.dataPtr);
+        p->returnType = av->returnType;   // the record type's packing
+        return ErrNone;
+    case TypePointer:
+        if (!av) return ErrType;
+        shareStorage(p, a.dataPtr);
+        p->target = t == TypePointer ? av->target : av;
+        return ErrNone;
+    default:
+        return ErrParamType;
+    }
+}
+
+// Builds the subroutine's parameter copies after a borrowed head record and
+// binds the call's arguments 1, 2, ... to them in order. Returns the head,
+// or null with the error set (nothing is left allocated then).
+Variable* Ostrin::bindParameters(Statement* st, Variable* label)
+{
+    auto* head = static_cast<Variable*>(std::calloc(1, sizeof(Variable)));
+    if (!head) {
+        fail(ErrNoMemory);
+        return nullptr;
+    }
+    head->borrowed = 1;
+
+    for (Variable* decl = label->members->next; decl; decl = decl->next) {
+        char name[sizeof decl->name];
+        std::memcpy(name, decl->name, sizeof name);
+        name[sizeof name - 1] = 0;
+        Variable* p = defineVariable(name, decl->type, decl->count, head);
+        if (!p) {
+            freeVariables(head, false);
+            return nullptr;
+        }
+        if (decl->sharedData && p->data) dropOwnStorage(p);
+        p->capacity = decl->capacity;
+        p->width = decl->width;
+        p->returnType = decl->returnType;
+        p->sharedData = decl->sharedData;
+        p->borrowed = decl->borrowed;
+        std::memcpy(p->dims, decl->dims, sizeof p->dims);
+        p->count = decl->count;
+        p->indexed = decl->indexed;
+    }
+
+    // Missing arguments leave parameters at their zero or empty values;
+    // extra arguments are ignored.
+    Variable* p = head->next;
+    for (int i = 1; i < st->argCount && p; ++i, p = p->next) {
+        ArgValue a;
+        int code = ErrNone;
+        if (!evalArg(st, i, KindAny, a) || (code = bindParameter(p, a)) != ErrNone) {
+            if (code) fail(code);
+            freeVariables(head, false);
+            return nullptr;
+        }
+    }
+    return head;
+}
+
+Statement* Ostrin::call(Statement* st)
+{
+    if (st->argCount == 0) return fail(ErrMalformed);
+    if (stackRoom() < StackMargin) return fail(ErrStackFull);
+    if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
+    Variable* label = findLabel(st->args[0]);
+    if (!label) return nullptr;
+
+    Variable* callerChain = runningChain();
+    scopeStack.push_back(callerChain);
+    Variable* params = nullptr;
+    if (label->members) {
+        params = bindParameters(st, label);
+        if (!params) {
+            scopeStack.pop_back();
+            return nullptr;
+        }
+    }
+
+    // The nested loop needs a statement record of its own: the caller's is
+    // still being executed (and may be an expression's function call).
+    Statement* body = newStatement(MaxArgs);
+    if (!body) {
+        if (params) freeVariables(params, false);
+        scopeStack.pop_back();
+        failOnce(ErrNoMemory);
+        return nullptr;
+    }
+
+    setRunningChain(params);
+    lineIndex = static_cast<uint32_t>(label->capacity) + 1;
+    const bool returned = runNested(body);
+    st->resultType = body->resultType;
+    deleteStatement(body);
+
+    // The subroutine's own variables go first, while they are the running
+    // chain; the parameter copies after them keep only borrowed storage.
+    Variable* locals = runningChain();
+    if (locals != callerChain) freeVariables(locals, true);
+    assert(!scopeStack.empty());
+    Variable* saved = scopeStack.back();
+    scopeStack.pop_back();
+    setRunningChain(saved);
+    if (params) freeVariables(params, false);
+
+    --lineIndex;
+    if (errorCode || !returned) return nullptr;   // no error: the lines ran out
+    return st;
+}
+
+Statement* Ostrin::returnStatement(Statement* st)
+{
+    // The result is evaluated while the call frame still stands, so a
+    // failure in it reports this line, and «return f()» recursion stays
+    // bounded by the control stack.
+    ArgValue v;
+    if (st->argCount > 0 && !evalArg(st, 0, KindAny, v)) return nullptr;
+
+    // Loop and selection frames opened inside the subroutine go with it.
+    for (;;) {
+        const int32_t mark = popControl();
+        if (mark == MarkCall) break;
+        if (mark < MarkCall) return fail(ErrReturnNoCall);
+        popControl();
+    }
+    lineIndex = static_cast<uint32_t>(popControl());
+    if (st->argCount == 0) return st;
+
+    switch (v.type) {
+    case TypeString:
+        // A string function's result already sits in SYSTEM_STRING0.
+        if (v.text == stringResultBuffer()) {
+            st->resultType = TypeString;
+            return st;
+        }
+        return setStringResult(st, v.text ? v.text : "");
+    case TypeChar:
+    case TypeInt:
+    case TypeWord:
+    case TypeUInt:
+        return setIntResult(st, v.intValue);
+    case TypeFloat:
+        *reinterpret_cast<float*>(sysFloat->data) = v.floatValue;
+        st->resultType = TypeFloat;
+        return st;
+    case TypeDouble:
+        return setDoubleResult(st, v.doubleValue);
+    case TypePointer:
+        setPointerResult(st, reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<uint32_t>(v.handle))));
+        sysPointer->target = v.variable ? v.variable->target : nullptr;
+        return st;
+    case TypeInt64:
+        return setInt64Result(st, v.int64Value);
+    case TypeUInt64:
+        setInt64Result(st, v.int64Value);
+        st->resultType = TypeUInt64;
+        return st;
+    default:
+        return st;   // other kinds deliver no result
+    }
+}
+
+// --- Conditionals -----------------------------------------------------------------
+
+Statement* Ostrin::conditional(Statement* st)
+{
+    char* text = st->argText;
+    char* then = findToken(text, ThenToken);
+    if (!then) {
+        // Block form: a false condition continues after the matching else
+        // or end conditional.
+        const double cond = evaluate(text);
+        if (errorCode) return nullptr;
+        if (cond != 0) return st;
+        int depth = 1;
+        for (uint32_t i = lineIndex + 1; i < lineCount; ++i) {
+            const int op = lineOpcode(lines[i]);
+            if (op == OpConditional && isBlockConditional(lines[i])) ++depth;
+            else if (op == OpEndConditional) --depth;
+            else if (op == OpElse && depth == 1) depth = 0;
+            if (depth == 0) {
+                lineIndex = i;
+                return st;
+            }
+        }
+        return fail(ErrNoElseOrEnd);
+    }
+
+    ScratchCopy copy(scratch, text);
+    if (!copy.text) return fail(ErrNoMemory);
+    char* condition = copy.text;
+    char* branch = copy.text + (then - text);
+    *branch = 0;
+    branch += 3;
+    const double cond = evaluate(condition);
+    if (errorCode) return nullptr;
+
+    char* elseAt = findToken(branch, ElseToken);
+    if (cond == 0) return elseAt ? runInline(st, elseAt + 3) : st;
+    if (elseAt) *elseAt = 0;
+    return runInline(st, branch);
+}
+
+Statement* Ostrin::elseStatement(Statement* st)
+{
+    // Reached at the end of a then-branch: skip the else-branch.
+    int depth = 1;
+    for (uint32_t i = lineIndex + 1; i < lineCount; ++i) {
+        const int op = lineOpcode(lines[i]);
+        if (op == OpConditional && isBlockConditional(lines[i])) ++depth;
+        else if (op == OpEndConditional && --depth == 0) {
+            lineIndex = i;
+            return st;
+        }
+    }
+    return fail(ErrElseNoEnd);
+}
+
+// --- Loops ------------------------------------------------------------------------
+
+Statement* Ostrin::countedLoop(Statement* st)
+{
+    if (st->argCount == 0) return fail(ErrArgCount);
+    char name[ArgSize];
+    copyName(name, st->args[0]);
+    Variable* v = findVariable(name, nullptr, false);
+    if (!v) {
+        if (errorCode != ErrUndefined) return nullptr;
+        errorCode = 0;
+        v = defineVariable(name, TypeInt, 1, nullptr);
+        if (!v) return nullptr;
+    }
+    if (v->type != TypeInt && v->type != TypeUInt) return fail(ErrNotInteger);
+    if (!v->data) return fail(ErrType);   // a parameter with nothing bound
+    int32_t* value = reinterpret_cast<int32_t*>(v->data);
+
+    ArgValue start, limit, stepBy;
+    if (!evalArg(st, 1, KindNumber, start)) return nullptr;
+    *value = start.intValue;
+    v->capacity = static_cast<int32_t>(lineIndex);
+    if (!evalArg(st, 2, KindNumber, limit)) return nullptr;
+    int32_t step = 1;
+    if (st->argCount >= 4) {
+        if (!evalArg(st, 3, KindNumber, stepBy)) return nullptr;
+        step = stepBy.intValue;
+    }
+    v->width = limit.intValue;
+    v->returnType = step;
+    return st;   // the body always runs once: the test is at next step
+}
+
+Statement* Ostrin::nextStep(Statement* st)
+{
+    if (st->argCount == 0) return fail(ErrMalformed);
+    Variable* v = findVariable(st->args[0], nullptr, false);
+    if (!v) return nullptr;
+    // Only INT and UINT variables carry loop state; a step of 0 means no
+    // loop is active on this variable.
+    if ((v->type != TypeInt && v->type != TypeUInt) || v->returnType == 0 || !v->data) return fail(ErrType);
+
+    int32_t* value = reinterpret_cast<int32_t*>(v->data);
+    const int32_t step = v->returnType;
+    const auto next = static_cast<int32_t>(static_cast<uint32_t>(*value) + static_cast<uint32_t>(step));
+    *value = next;
+    const bool done = step > 0 ? next > v->width : next < v->width;
+    if (done) {
+        v->capacity = v->width = v->returnType = 0;
+        return st;
+    }
+    lineIndex = static_cast<uint32_t>(v->capacity);
+    return st;
+}
+
+Statement* Ostrin::whileLoop(Statement* st)
+{
+    const int64_t end = findBlockEnd(*this, lineIndex, OpWhile, OpEndWhile);
+    if (end < 0) return fail(ErrNoEndWhile);
+    const double cond = evaluate(st->argText);
+    if (errorCode) return nullptr;
+    if (cond == 0) {
+        lineIndex = static_cast<uint32_t>(end);
+        return st;
+    }
+    // Saving the line before the while makes end while re-run the test.
+    if (!pushControl(static_cast<int32_t>(lineIndex - 1)) || !pushControl(MarkWhile)) return fail(ErrStackFull);
+    return st;
+}
+
+Statement* Ostrin::endWhile(Statement* st)
+{
+    if (popControl() != MarkWhile) return fail(ErrEndWhileNoWhile);
+    lineIndex = static_cast<uint32_t>(popControl());
+    return st;
+}
+
+Statement* Ostrin::repeat(Statement* st)
+{
+    if (findBlockEnd(*this, lineIndex, OpRepeat, OpUntil) < 0) return fail(ErrNoUntil);
+    if (st->argCount != 0) return fail(ErrMalformed);
+    if (!pushControl(static_cast<int32_t>(lineIndex - 1)) || !pushControl(MarkRepeat)) return fail(ErrStackFull);
+    return st;
+}
+
+Statement* Ostrin::until(Statement* st)
+{
+    int32_t value = 1;
+    if (st->argCount == 1) {
+        ArgValue v;
+        if (!evalArg(st, 0, KindNumber, v)) return nullptr;
+        value = v.intValue;   // truncated: 0.5 loops again
+    }
+    if (popControl() != MarkRepeat) return fail(ErrUntilNoRepeat);
+    const auto saved = static_cast<uint32_t>(popControl());
+    if (value == 0) lineIndex = saved;   // the repeat runs again and pushes a fresh frame
+    return st;
+}
+
+// --- Selection --------------------------------------------------------------------
+
+Statement* Ostrin::select(Statement* st)
+{
+    const int64_t end = findBlockEnd(*this, lineIndex, OpSelect, OpEndSelect);
+    if (end < 0) return fail(ErrNoEndSelect);
+    if (!pushControl(static_cast<int32_t>(end)) || !pushControl(MarkSelect)) return fail(ErrStackFull);
+
+    // Each case is tested as the text «selector=case value».
+    char test[ArgSize];
+    const char* selector = st->argText;
+    const size_t selectorLength = std::strlen(selector);
+
+    int depth = 0;
+    bool matched = false;
+    int64_t defaultLine = -1;
+    for (auto i = static_cast<uint32_t>(lineIndex + 1); i < static_cast<uint32_t>(end); ++i) {
+        const int op = lineOpcode(lines[i]);
+        if (!matched) {
+            if (op == OpSelect) ++depth;
+            else if (op == OpEndSelect && depth > 0) --depth;
+            else if (depth == 0 && op == OpCase) {
+                const char* value = lines[i] + 3;
+                const size_t valueLength = std::strlen(value);
+                if (selectorLength + 1 + valueLength >= sizeof test) return fail(ErrMalformed);
+                std::memcpy(test, selector, selectorLength);
+                test[selectorLength] = '=';
+                std::memcpy(test + selectorLength + 1, value, valueLength + 1);
+                const double hit = evaluate(test);
+                if (errorCode) return nullptr;
+                matched = hit != 0;
+            } else if (depth == 0 && op == OpDefaultCase) {
+                defaultLine = i;
+            }
+        } else if (depth == 0 && op != OpCase && op != OpDefaultCase) {
+            // Case lines right after the matching one share its body.
+            lineIndex = i - 1;
+            return st;
+        }
+    }
+
+    if (matched) lineIndex = static_cast<uint32_t>(end - 1);   // an empty last body
+    else if (defaultLine >= 0) lineIndex = static_cast<uint32_t>(defaultLine);
+    // Otherwise the next line is the first case, which leaves the selection.
+    return st;
+}
+
+// Case and default case are reached only by running off the end of a case
+// body: execution continues after the end select.
+Statement* Ostrin::caseStatement(Statement* st)
+{
+    if (popControl() != MarkSelect) return fail(ErrCaseNoSelect);
+    lineIndex = static_cast<uint32_t>(popControl());
+    return st;
+}
+
+Statement* Ostrin::endSelect(Statement* st)
+{
+    if (popControl() != MarkSelect) return fail(ErrEndSelectNoSelect);
+    popControl();
+    return st;
+}
