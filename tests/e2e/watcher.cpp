@@ -9,6 +9,12 @@
 // it prints "no box" and exits 1. The end-to-end runner stops it early once
 // the program has ended, since a box blocks the program until dismissed.
 //
+//   watcher.exe title timeout_ms [--press ID] [--type TEXT]
+//
+// --press presses the button with that id instead of OK (2 cancels, 7 is
+// "No"); --type first puts TEXT into the file-name box of a file dialog, as
+// a user typing a name would.
+//
 //   watcher.exe --keep-desktop
 //
 // Starts Wine's desktop process, prints "ready", and then stays until its
@@ -28,6 +34,13 @@ namespace {
 // The static text of a message box carries this id on Windows and Wine.
 constexpr int MessageTextId = 0xFFFF;
 constexpr DWORD PollMs = 50;
+// The file-name box of the explorer-style open and save dialogs.
+constexpr int FileNameBoxId = 0x47C;
+
+struct Action {
+    int button = IDOK;
+    const char* text = nullptr;   // typed into the file-name box first
+};
 
 int keepDesktop()
 {
@@ -43,7 +56,15 @@ int keepDesktop()
     return w ? 0 : 1;
 }
 
-int watchForBox(const char* title, DWORD timeoutMs)
+// Types into the file-name box once the dialog has made it.
+void typeFileName(HWND box, const char* text)
+{
+    HWND edit = nullptr;
+    for (int tries = 0; tries < 40 && !(edit = GetDlgItem(box, FileNameBoxId)); ++tries) Sleep(PollMs);
+    if (edit) SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+int watchForBox(const char* title, DWORD timeoutMs, const Action& action)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -55,8 +76,9 @@ int watchForBox(const char* title, DWORD timeoutMs)
                 Sleep(PollMs);
             std::printf("box: %s\n", text);
             std::fflush(stdout);
-            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+            if (action.text) typeFileName(box, action.text);
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(action.button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, action.button)));
             return 0;
         }
         if (GetTickCount() - start >= timeoutMs) break;
@@ -74,5 +96,10 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "--keep-desktop") == 0) return keepDesktop();
     const char* title = argc > 1 ? argv[1] : "Error";
     const DWORD timeoutMs = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 30000;
-    return watchForBox(title, timeoutMs);
+    Action action;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--press") == 0) action.button = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--type") == 0) action.text = argv[i + 1];
+    }
+    return watchForBox(title, timeoutMs, action);
 }
