@@ -123,6 +123,16 @@ TEST(ControlFlow, CallsAndReturns)
          "declare_variables n: INT\ncall finder\nconsole_print \"found \", n\njump finish\nfinder:\nwhile_loop 1\n"
          "repeat\nn = n + 1\nconditional n = 4 then return\nuntil 1\nend_while\nreturn\nfinish:",
          "found 4 \n", 0},
+        {"return from a case body",
+         "call pick\ncall pick\nconsole_print \"both\"\njump finish\npick:\nselect 1\ncase 1\nreturn\n"
+         "end_select\nreturn\nfinish:",
+         "both\n", 0},
+        {"declared parameter list",
+         "declare_function add(a: INT, b: INT)\ndeclare_function greet(who: STRING)\n"
+         "declare_variables s: STRING\ns = \"world\"\nconsole_print add(2, 3)\ngreet(s)\nconsole_print s\n"
+         "jump finish\nadd:\nreturn a + b\ngreet:\nconsole_print \"hello \", who\nwho = \"changed\"\nreturn\n"
+         "finish:",
+         "5 \nhello world\nchanged\n", 0},
         {"single-line return ends the call",
          "call check\nconsole_print \"after\"\njump finish\ncheck:\nconditional 1 then return\n"
          "console_print \"not here\"\nreturn\nfinish:",
