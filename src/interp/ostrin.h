@@ -31,6 +31,17 @@ struct RecordType {
     int32_t packing = 8;
 };
 
+// A window message as the event routing receives it. It has the layout of a
+// Windows MSG (32-bit), so the UI layer hands over its own records unchanged.
+struct EventMessage {
+    void* hwnd;
+    uint32_t message;
+    uint32_t wParam;
+    int32_t lParam;
+    uint32_t time;
+    int32_t x, y;
+};
+
 class Ostrin {
 public:
     using Handler = Statement* (Ostrin::*)(Statement* st);
@@ -123,6 +134,13 @@ public:
     Statement* setStringResult(Statement* st, const char* text, size_t length);
     Statement* setStringResult(Statement* st, const char* text);
     char* stringResultBuffer() const { return sysString->base; }
+
+    // --- Events (ui/windows/events.cpp) ----------------------------------
+    // Runs the program's handler label for one message of a window or
+    // dialog object (opaque here), with the event entries of the constant
+    // table and lineIndex saved around it. Returns the handler's integer
+    // result, or 0 (also when an error is set or nothing is loaded).
+    int dispatchEvent(void* window, const EventMessage* msg);
 
     // --- Errors ------------------------------------------------------------
     // Sets the error and returns nullptr, so a handler can `return fail(..)`.

@@ -5,10 +5,15 @@
 
 #include <cstdio>
 
+#include "framework/wnd.h"
+#include "ui/windows/ostrin_wnd.h"
+
 namespace {
 
 // Registers a class under a name generated from its attributes, as the
 // framework does for classes it makes on demand; the name is written to out.
+// Windows of the class are bound to their objects by the framework's
+// procedure on their first message.
 bool registerClass(char* out, size_t size, UINT style, HBRUSH background, HICON icon, HCURSOR cursor)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -17,7 +22,7 @@ bool registerClass(char* out, size_t size, UINT style, HBRUSH background, HICON 
     WNDCLASSA wc = {};
     if (GetClassInfoA(instance, out, &wc)) return true;
     wc.style = style;
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = CWnd::StaticWindowProc;
     wc.hInstance = instance;
     wc.hIcon = icon;
     wc.hCursor = cursor;
@@ -54,8 +59,45 @@ void ProgramUi::startRun()
     LoadLibraryA("riched32.dll");
 }
 
-// Window and dialog objects come with the window layer; until a program can
-// open one, the window list is always empty and there is nothing to destroy.
-void ProgramUi::destroyWindow(void*) {}
-void ProgramUi::deleteWindow(void*) {}
-void ProgramUi::deleteDialog(void*) {}
+// Objects that are not live (already deleted, or never ours) are left
+// alone: a stale pointer must never be followed.
+void ProgramUi::destroyWindow(void* window)
+{
+    auto* object = static_cast<CWnd*>(window);
+    if (CWnd::IsLiveObject(object)) object->DestroyWindow();
+}
+
+void ProgramUi::deleteWindow(void* window)
+{
+    auto* object = static_cast<CWnd*>(window);
+    if (!CWnd::IsLiveObject(object)) return;
+    object->DestroyWindow();
+    CWnd::DeleteSafely(object);
+}
+
+void ProgramUi::deleteDialog(void* dialog)
+{
+    auto* object = static_cast<CWnd*>(dialog);
+    if (!CWnd::IsLiveObject(object)) return;
+    object->DestroyWindow();
+    CWnd::DeleteSafely(object);
+}
+
+uint32_t ProgramUi::nativeHandle(void* object)
+{
+    auto* wnd = static_cast<CWnd*>(object);
+    return CWnd::IsLiveObject(wnd) ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(wnd->GetSafeHwnd())) : 0;
+}
+
+bool ProgramUi::drawText(void* window, const char* text, size_t length)
+{
+    auto* wnd = static_cast<CWnd*>(window);
+    if (!CWnd::IsLiveObject(wnd) || !wnd->IsKindOf(&COstrinWnd::classCOstrinWnd)) return false;
+    auto* w = static_cast<COstrinWnd*>(wnd);
+    HDC dc = w->beginDrawing();
+    if (!dc) return false;
+    // TA_UPDATECP: the text starts at the current position and moves it.
+    ::TextOutA(dc, 0, 0, text, static_cast<int>(length));
+    w->endDrawing(dc, true);
+    return true;
+}

@@ -1,4 +1,9 @@
 // The UI layer's side of the seam the interpreter uses to reach windows.
+//
+// Window and dialog objects cross the seam as opaque pointers that are
+// always CWnd* values (static_cast<CWnd*> of the object, then void*): the
+// interpreter stores them in WINDOW and DIALOG variables, in its window list
+// and in the current-window entry, and hands them back here to be destroyed.
 #pragma once
 
 #include "interp/host.h"
@@ -11,6 +16,8 @@ public:
     void destroyWindow(void* window) override;
     void deleteWindow(void* window) override;
     void deleteDialog(void* dialog) override;
+    uint32_t nativeHandle(void* object) override;
+    bool drawText(void* window, const char* text, size_t length) override;
 
     // Generated class names of the two program window classes: white
     // background, and the application-workspace colour for MDI frames.
