@@ -1,0 +1,36 @@
+// Memory blocks of MEMORY variables.
+//
+// A MEMORY variable's element holds a block address; the variable keeps the
+// block's recorded size in its returnType field (the field a record variable
+// uses for its packing). The recorded size cannot serve as a bound: a
+// program may store any address in the variable, and one variable may be an
+// array of blocks. So the blocks the engine allocates are registered with
+// their exact size; only registered blocks are read, written, resized or
+// freed. Statements of other subsystems that create blocks (resources,
+// files) allocate them here so that programs can use them.
+#pragma once
+
+#include <cstdint>
+
+#include "values.h"
+
+inline uint32_t recordedSize(const Variable* v) { return static_cast<uint32_t>(v->returnType); }
+inline void setRecordedSize(Variable* v, uint32_t size) { v->returnType = static_cast<int32_t>(size); }
+
+// A zero-filled block of `size` bytes (size > 0), registered; null when
+// memory runs out.
+char* allocateMemoryBlock(uint32_t size);
+// Resizes a registered block, keeping its contents up to the smaller size
+// and zero-filling any growth. On failure the block is freed and null is
+// returned, so a variable never keeps a block of an unknown size.
+char* resizeMemoryBlock(char* block, uint32_t size);
+// Frees a registered block; false (and nothing freed) for any other address.
+bool freeMemoryBlock(char* block);
+// The size of a registered block, 0 for any other address.
+uint32_t memoryBlockSize(const char* block);
+
+// The bytes a program may reach through `block`, the block held by the
+// MEMORY variable v: the registered size of a block the engine allocated,
+// 0 for anything else. The recorded size is not trusted here: assigning an
+// address keeps it, so it may describe a block the variable no longer holds.
+uint32_t usableMemorySize(const Variable* v, const char* block);
