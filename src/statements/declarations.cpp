@@ -253,8 +253,8 @@ Statement* Ostrin::deletePointee(Statement* st)
     if (!pointer) return fail(ErrType);
     if (Variable* target = pointer->target) {
         if (!freeNamed(*this, target)) return nullptr;
-        // Pointers copied from this one still name it; the one deleted
-        // through, and the result variable, must not.
+        // Other pointers copied from this one still name the freed
+        // variable, as copies of a freed pointer do in C.
         pointer->target = nullptr;
     }
     if (pointer->data) *reinterpret_cast<uint32_t*>(pointer->data) = 0;

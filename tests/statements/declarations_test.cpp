@@ -87,7 +87,9 @@ TEST(DeclareVariables, TypesAndShapes)
         ASSERT_NE(nullptr, v) << c.line;
         EXPECT_EQ(c.type, v->type) << c.line;
         EXPECT_EQ(c.count, v->count) << c.line;
-        if (c.capacity) EXPECT_EQ(c.capacity, v->capacity) << c.line;
+        if (c.capacity) {
+            EXPECT_EQ(c.capacity, v->capacity) << c.line;
+        }
     }
 }
 
@@ -540,7 +542,9 @@ TEST(FreeVariables, UnlinksAndReleases)
     // The chain is consistent both ways and lastVariable is its end.
     Variable* end = nullptr;
     for (Variable* v = &o.stdoutVar; v; v = v->next) {
-        if (v->next) EXPECT_EQ(v, v->next->prev) << v->name;
+        if (v->next) {
+            EXPECT_EQ(v, v->next->prev) << v->name;
+        }
         end = v;
     }
     EXPECT_EQ(end, o.lastVariable);
