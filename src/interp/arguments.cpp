@@ -88,6 +88,13 @@ void readVariable(Variable* v, int kind, ArgValue& out)
     const char* d = v->data;
     if (v->type == TypeString) {
         out.text = d ? v->data : emptyText;
+        // «s[1]» selects one character: the text from there on would read
+        // as the rest of the string, so the character is taken alone.
+        if (d && v->width == 1 && v->capacity == 1) {
+            out.selected[0] = *d;
+            out.selected[1] = 0;
+            out.text = out.selected;
+        }
         return;
     }
     if (!d) {

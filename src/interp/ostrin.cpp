@@ -40,14 +40,16 @@ void Ostrin::linkBuiltIns()
 {
     std::strcpy(stdoutVar.name, "SYSTEM_STDOUT0");
     stdoutVar.type = TypeFile;
-    stdoutVar.data = reinterpret_cast<char*>(stdout);
+    stdStreams[0] = stdout;
+    stdStreams[1] = stdin;
+    stdoutVar.data = reinterpret_cast<char*>(&stdStreams[0]);
     stdoutVar.builtIn = 1;
     stdoutVar.prev = nullptr;
     stdoutVar.next = &stdinVar;
 
     std::strcpy(stdinVar.name, "SYSTEM_STDIN0");
     stdinVar.type = TypeFile;
-    stdinVar.data = reinterpret_cast<char*>(stdin);
+    stdinVar.data = reinterpret_cast<char*>(&stdStreams[1]);
     stdinVar.builtIn = 1;
     stdinVar.prev = &stdoutVar;
     stdinVar.next = &precVar;

@@ -173,6 +173,9 @@ public:
     // The built-in head of the variable chain and the saved chains of the
     // callers of the running subroutine (first = the top-level program's).
     Variable stdoutVar{}, stdinVar{}, precVar{};
+    // The standard streams, held in a slot like every FILE variable's
+    // stream, so file statements read all of them the same way.
+    FILE* stdStreams[2] = {};
     Variable* lastVariable = nullptr;
     std::vector<Variable*> scopeStack;
 

@@ -155,4 +155,5 @@ struct ArgValue {
     int64_t int64Value;
     uint8_t charValue;
     uint8_t type;
+    char selected[2];   // a one-character selection of a string, terminated
 };

@@ -183,6 +183,10 @@ Variable* Ostrin::selectElement(Variable* v, char* indexText)
     }
     Cut closeCut;
     closeCut.make(close);
+    if (!v->base) {   // no storage of its own yet (an unbound parameter)
+        failOnce(ErrRange);
+        return nullptr;
+    }
     int32_t idx[3] = {0, 0, 0};
     int n = 0;
     for (char* text = indexText; n < 3;) {

@@ -23,9 +23,6 @@ size_t storageBytes(const Variable* v)
 FILE* fileStream(const Variable* v)
 {
     if (!v || !v->data) return nullptr;
-    // The standard streams' built-in records hold the stream itself as their
-    // data; every other file variable holds it in its element.
-    if (v->builtIn) return reinterpret_cast<FILE*>(v->data);
     FILE* stream = nullptr;
     std::memcpy(&stream, v->data, sizeof stream);
     return stream;
@@ -33,9 +30,7 @@ FILE* fileStream(const Variable* v)
 
 void setFileStream(Variable* v, FILE* stream)
 {
-    if (v->builtIn)
-        v->data = reinterpret_cast<char*>(stream);
-    else if (v->data)
+    if (v->data)
         std::memcpy(v->data, &stream, sizeof stream);
 }
 

@@ -242,3 +242,30 @@ TEST(Records, SizePackUnpackCopy)
 }
 
 }  // namespace
+
+namespace {
+
+// The standard streams are FILE variables like any other: file statements
+// reach their stream through the variable's slot.
+TEST(Variables, StandardStreamsAreOrdinaryFileVariables)
+{
+    auto o = prepareImage("");
+    std::string name = "SYSTEM_STDOUT0";
+    Variable* out = o->findVariable(name.data(), nullptr, false);
+    ASSERT_NE(nullptr, out);
+    EXPECT_EQ(stdout, *reinterpret_cast<FILE**>(out->data));
+    RunResult r = runProgram("write_file SYSTEM_STDOUT0, \"\"\r\n");
+    EXPECT_EQ(1, r.ok);
+    EXPECT_EQ(0, r.error);
+}
+
+// «s[1]» is one character wherever a string value is read.
+TEST(Variables, SelectedCharacterReadsAlone)
+{
+    RunResult r = runProgram("declare_variables s, t:STRING\r\ns = \"hello\"\r\nt = s[1] + \"!\"\r\n"
+                             "console_print s[1], t\r\n");
+    EXPECT_EQ(0, r.error);
+    EXPECT_EQ("ee!\n", r.output);
+}
+
+}  // namespace
