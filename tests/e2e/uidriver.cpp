@@ -3,7 +3,8 @@
 //   uidriver.exe SCRIPT WORKDIR
 //
 // Runs beside a program under test in the same Wine prefix and carries out
-// the commands of SCRIPT, one per line, in order:
+// the commands of SCRIPT, one per line, in order (lines starting with "#"
+// are comments):
 //
 //   window TITLE        wait (10 s) for a visible top-level window with
 //                       this title; later commands act on it
@@ -359,7 +360,7 @@ int main(int argc, char** argv)
     while (std::fgets(line, sizeof line, f)) {
         std::string text = line;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        if (!text.empty()) run(text);
+        if (!text.empty() && text[0] != '#') run(text);
     }
     std::fclose(f);
     return failures ? 1 : 0;
