@@ -2,6 +2,10 @@
 // entries a handler sees, close requests, handler answers, nesting, MDI.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <iterator>
 #include <string>
 
 #include "support/ui_harness.h"
@@ -179,6 +183,74 @@ TEST(Events, MouseCoordinatesAndKeyFlags)
         {"x2", 65536 - 5}, {"y2", 65536 - 7},
     };
     for (const Want& w : wants) EXPECT_EQ(w.value, intVar(*o, w.var)) << w.var;
+}
+
+TEST(Events, MessagesBecomeEventCodes)
+{
+    // Each row sends one message; the handler copies the entries of the
+    // first event with the row's code, and the row says what they hold.
+    struct Case {
+        const char* name;
+        int32_t code, wParam, notify, menuId, controlId;
+        bool lParamIsWindow;
+    };
+    const Case cases[] = {
+        {"button clicked", 0x8004, 7 + 2024, BN_CLICKED, -1, 7, false},
+        {"menu command", 0x8003, 3 + 2024, -1, 3, -1, false},
+        {"notification", 0x8004, 9 + 2024, static_cast<int32_t>(NM_CLICK), -1, 9, false},
+        {"size changed", 0x8009, SIZE_RESTORED, -1, -1, -1, true},
+        {"timer passes through", WM_TIMER, 77, -1, -1, -1, false},
+    };
+    for (size_t row = 0; row < std::size(cases); ++row) {
+        const Case& c = cases[row];
+        auto o = prepareUiProgram(
+            "declare_variables w: WINDOW\n"
+            "declare_variables want, got, code, wp, lp, notify, menu, control, cw: INT\n"
+            "open_window w, 20, 20, 200, 150, WS_THICKFRAME, 0, \"codes\", on_event\n"
+            "{op249} 1\n"
+            "jump finish\n"
+            "on_event:\n"
+            "conditional EVENT_CODE = want & got = 0\n"
+            "got = 1\n"
+            "code = EVENT_CODE\n"
+            "wp = EVENT_WPARAM\n"
+            "lp = EVENT_LPARAM\n"
+            "notify = EVENT_NOTIFY\n"
+            "menu = EVENT_MENU_ID\n"
+            "control = EVENT_CONTROL_ID\n"
+            "cw = CURRENT_WINDOW\n"
+            "end_conditional\n"
+            "return\n"
+            "finish:\n");
+        ASSERT_TRUE(o);
+        // Entries the handler must not see changed keep a mark.
+        o->constants[47] = o->constants[55] = o->constants[63] = -1;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            HWND hwnd = hwndVar(t, "w");
+            HWND button = ::CreateWindowExA(0, "BUTTON", "b", WS_CHILD, 0, 0, 20, 20, hwnd,
+                                            reinterpret_cast<HMENU>(7 + 2024), nullptr, nullptr);
+            NMHDR header = {button, 9 + 2024, static_cast<UINT>(NM_CLICK)};
+            // The handler records the first event with the row's code.
+            std::string want = "want";
+            *reinterpret_cast<int32_t*>(t.findVariable(want.data(), nullptr, false)->data) = c.code;
+            switch (row) {
+            case 0: ::SendMessageA(button, BM_CLICK, 0, 0); break;
+            case 1: ::SendMessageA(hwnd, WM_COMMAND, 3 + 2024, 0); break;
+            case 2: ::SendMessageA(hwnd, WM_NOTIFY, 9 + 2024, reinterpret_cast<LPARAM>(&header)); break;
+            case 3: ::SetWindowPos(hwnd, nullptr, 0, 0, 250, 180, SWP_NOMOVE | SWP_NOZORDER); break;
+            case 4: ::SendMessageA(hwnd, WM_TIMER, 77, 0); break;
+            }
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        const int32_t window = static_cast<int32_t>(reinterpret_cast<uintptr_t>(static_cast<CWnd*>(windowVar(*o, "w"))));
+        EXPECT_EQ(c.code, intVar(*o, "code")) << c.name;
+        EXPECT_EQ(c.wParam, intVar(*o, "wp")) << c.name;
+        if (c.lParamIsWindow) EXPECT_EQ(window, intVar(*o, "lp")) << c.name << ": lParam is the window";
+        EXPECT_EQ(c.notify, intVar(*o, "notify")) << c.name;
+        EXPECT_EQ(c.menuId, intVar(*o, "menu")) << c.name;
+        EXPECT_EQ(c.controlId, intVar(*o, "control")) << c.name;
+        EXPECT_EQ(window, intVar(*o, "cw")) << c.name;
+    }
 }
 
 TEST(Events, CloseButtonOnlyRequestsClosing)
