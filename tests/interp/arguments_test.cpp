@@ -186,8 +186,9 @@ TEST(Arguments, HandlesStringsAndBlocks)
     EXPECT_EQ(0x1234, v.handle);
 
     ASSERT_EQ(0, d.eval(4, TypeString, v));
-    EXPECT_EQ(s->base + 1, v.text);
-    EXPECT_EQ(1, v.variable->capacity);   // the selection is one character
+    EXPECT_STREQ("e", v.text);            // the selection is one character
+    EXPECT_EQ(s->base + 1, v.dataPtr);
+    EXPECT_EQ(1, v.variable->capacity);
 }
 
 TEST(Arguments, KindChecks)
