@@ -17,6 +17,16 @@ Statement* Ostrin::newStatement(int argCount)
 {
     if (argCount < 0) argCount = 0;
     if (argCount > MaxArgs) argCount = MaxArgs;
+    // Every function call and subroutine call takes a full-size statement
+    // and gives it back at once: reuse those instead of a malloc each time.
+    if (argCount == MaxArgs && !statementPool.empty()) {
+        Statement* st = statementPool.back();
+        statementPool.pop_back();
+        st->argCount = 0;
+        st->argText = st->buffer;
+        st->buffer[0] = 0;
+        return st;
+    }
     auto* st = static_cast<Statement*>(std::malloc(sizeof(Statement)));
     char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(argCount) * ArgSize + 1));
     if (!st || !buffer) {
@@ -38,6 +48,10 @@ Statement* Ostrin::newStatement(int argCount)
 void Ostrin::deleteStatement(Statement* st)
 {
     if (!st) return;
+    if (st->args[MaxArgs - 1] && statementPool.size() < StatementPoolSize) {
+        statementPool.push_back(st);
+        return;
+    }
     std::free(st->buffer);
     std::free(st);
 }

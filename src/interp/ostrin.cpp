@@ -11,6 +11,7 @@ Ostrin::Ostrin()
 {
     fillHandlerTable();
     fillConstantTable();
+    statementPool.reserve(StatementPoolSize);
     console = defaultConsole();
     linkBuiltIns();
 }
@@ -168,6 +169,11 @@ void Ostrin::release()
     deleteStatement(mainStatement);
     deleteStatement(innerStatement);
     mainStatement = innerStatement = nullptr;
+    for (Statement* st : statementPool) {
+        std::free(st->buffer);
+        std::free(st);
+    }
+    statementPool.clear();
     std::free(workBuffer);
     workBuffer = nullptr;
     std::free(controlStack);

@@ -165,6 +165,10 @@ public:
     uint32_t lineCount = 0;
     uint32_t lineIndex = 0;
 
+    // Full-size statements given back by nested calls, kept for reuse.
+    static constexpr size_t StatementPoolSize = 64;
+    std::vector<Statement*> statementPool;
+
     Statement* mainStatement = nullptr;
     Statement* innerStatement = nullptr;
     int32_t* controlStack = nullptr;
