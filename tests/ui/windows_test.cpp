@@ -130,16 +130,38 @@ TEST(Windows, CloseDestroysAndClears)
 
 TEST(Windows, ReleaseDestroysOpenWindows)
 {
-    HWND hwnd = nullptr;
+    // Closing a window gives its handler WM_DESTROY one last time; the
+    // release at the end destroys what is still open without running any
+    // more of the program (its lines and stacks are gone by then).
+    HWND kept = nullptr, closed = nullptr;
+    int destroyEvents = 0, destroyEventsAtEnd = -1;
     {
-        auto o = prepareUiProgram(openOnly("0"));
+        auto o = prepareUiProgram(
+            "declare_variables w, c: WINDOW\n"
+            "open_window w, 30, 30, 200, 150, 0, 0, \"kept\", h\n"
+            "open_window c, 60, 60, 200, 150, 0, 0, \"closed\", h\n"
+            "{op249} 1\n"
+            "close_window c\n"
+            "jump finish\n"
+            "h:\n"
+            "conditional EVENT_CODE = 2 then {op249} 2\n"
+            "return\n"
+            "finish:\n");
         ASSERT_TRUE(o);
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            kept = hwndVar(t, "w");
+            closed = hwndVar(t, "c");
+        };
+        o->hooks[2] = [&](UiTestOstrin&, Statement*) { ++destroyEvents; };
         ASSERT_EQ(0, runPrepared(*o).error);
-        hwnd = hwndVar(*o, "w");
-        EXPECT_TRUE(::IsWindow(hwnd)) << "a normal end destroys no window";
+        EXPECT_TRUE(::IsWindow(kept)) << "a normal end destroys no window";
+        EXPECT_FALSE(::IsWindow(closed));
         EXPECT_FALSE(o->reported);
+        destroyEventsAtEnd = destroyEvents;
     }
-    EXPECT_FALSE(::IsWindow(hwnd)) << "the window goes with its variable";
+    EXPECT_FALSE(::IsWindow(kept)) << "the window goes with its variable";
+    EXPECT_EQ(1, destroyEventsAtEnd) << "the closed window's last event";
+    EXPECT_EQ(1, destroyEvents) << "nothing runs while the state is released";
 }
 
 // The handler records the first two left-button presses.

@@ -50,7 +50,9 @@ CWnd* menuTarget(CWnd* wnd)
 
 int Ostrin::dispatchEvent(void* window, const EventMessage* msg)
 {
-    if (!window || !msg || errorCode || !loaded) return 0;
+    // While the run-time state is being released (windows are destroyed
+    // then), there is no program left to run: lines and stack are gone.
+    if (!window || !msg || errorCode || !loaded || !lines || !controlStack) return 0;
     auto* wnd = static_cast<CWnd*>(window);
     CEventSource* source = eventSourceOf(wnd);
     if (!source || !source->handlerLabel[0]) return 0;

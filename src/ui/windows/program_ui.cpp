@@ -71,6 +71,9 @@ void ProgramUi::deleteWindow(void* window)
 {
     auto* object = static_cast<CWnd*>(window);
     if (!CWnd::IsLiveObject(object)) return;
+    // The variable that owned it is being freed: no event goes to the
+    // program any more, not even the last one.
+    if (CEventSource* source = eventSourceOf(object)) source->interp = nullptr;
     object->DestroyWindow();
     CWnd::DeleteSafely(object);
 }
@@ -79,6 +82,7 @@ void ProgramUi::deleteDialog(void* dialog)
 {
     auto* object = static_cast<CWnd*>(dialog);
     if (!CWnd::IsLiveObject(object)) return;
+    if (CEventSource* source = eventSourceOf(object)) source->interp = nullptr;
     object->DestroyWindow();
     CWnd::DeleteSafely(object);
 }
