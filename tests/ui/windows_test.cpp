@@ -435,7 +435,7 @@ TEST(Events, ErrorInHandlerStopsTheRun)
     EXPECT_EQ(8, r.line) << "the handler's line is reported";
 }
 
-TEST(Events, MdiFrameCarriesOutWindowMenuCommands)
+TEST(Events, MdiFrameCarriesOutWindowMenuCommandsAndFitsItsBars)
 {
     auto o = prepareUiProgram(
         "declare_variables f, a, b: WINDOW\n"
@@ -444,6 +444,7 @@ TEST(Events, MdiFrameCarriesOutWindowMenuCommands)
         "open_window a, 0, 0, 100, 100, WS_THICKFRAME, f, \"a\", on_event\n"
         "open_window b, 0, 0, 100, 100, WS_THICKFRAME, f, \"b\", on_event\n"
         "{op249} 1\n"
+        "{op249} 2\n"
         "jump finish\n"
         "on_event:\n"
         "conditional EVENT_CODE = EV_MENU then menuId = EVENT_MENU_ID\n"
@@ -470,6 +471,26 @@ TEST(Events, MdiFrameCarriesOutWindowMenuCommands)
         // The handler answers 1 for menu events; tiling happens anyway.
         ::SendMessageA(frame->GetSafeHwnd(), WM_COMMAND, COstrinWnd::CmdTile, 0);
         ::GetWindowRect(a, &after);
+    };
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        // A status bar among the frame's controls takes its height off the
+        // MDI client.
+        COstrinWnd* frame = windowVar(t, "f");
+        HWND client = frame->client()->GetSafeHwnd();
+        RECT frameClient = {}, before = {}, after = {};
+        ::GetClientRect(frame->GetSafeHwnd(), &frameClient);
+        ::GetClientRect(client, &before);
+        ::InitCommonControls();
+        auto* bar = new CWnd;
+        ASSERT_TRUE(bar->CreateEx(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame->GetSafeHwnd(),
+                                  reinterpret_cast<HMENU>(2100)));
+        frame->addControl(bar);   // the frame owns it now
+        RECT barRect = {};
+        ::GetWindowRect(bar->GetSafeHwnd(), &barRect);
+        ::GetClientRect(client, &after);
+        EXPECT_EQ(before.bottom, frameClient.bottom);
+        EXPECT_EQ(frameClient.bottom - (barRect.bottom - barRect.top), after.bottom);
+        EXPECT_EQ(1, frame->layoutBars());
     };
     ASSERT_EQ(0, runPrepared(*o).error);
     EXPECT_EQ(static_cast<int>(COstrinWnd::CmdTile) - 2024, intVar(*o, "menuId"));
