@@ -1,13 +1,12 @@
 // The framework layer on its own: binding objects to windows, message
-// order, subclassing, reflection, deferred deletion, kind checks, dialogs
-// and the GDI wrappers.
+// order, subclassing, reflection, deferred deletion, kind checks and
+// dialogs.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "framework/dialog.h"
-#include "framework/gdi.h"
 #include "framework/wnd.h"
 
 namespace {
@@ -176,16 +175,6 @@ TEST(Framework, DeletingAnObjectInsideItsOwnMessageWaits)
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hwnd));
 }
 
-TEST(Framework, DeletingAnIdleObjectIsImmediate)
-{
-    int destructorRuns = 0;
-    auto* w = new CRecordingWnd;
-    w->destructorRuns = &destructorRuns;
-    CWnd::DeleteSafely(w);
-    EXPECT_EQ(1, destructorRuns);
-    EXPECT_FALSE(CWnd::IsLiveObject(w));
-}
-
 // A dialog template with no items: header, then empty menu, class and title.
 struct EmptyTemplate {
     DLGTEMPLATE header;
@@ -237,39 +226,6 @@ TEST(Framework, DialogsAndKindChecks)
         EXPECT_TRUE(k.object->IsKindOf(&CWnd::classCWnd)) << k.name;
         EXPECT_EQ(k.isDialog, k.object->IsKindOf(&CDialog::classCDialog)) << k.name;
     }
-}
-
-TEST(Framework, GdiWrappersSayWhoDeletes)
-{
-    HPEN owned = nullptr, borrowed = ::CreatePen(PS_SOLID, 1, 0);
-    {
-        CPen pen;
-        ASSERT_TRUE(pen.CreatePen(PS_DASH, 1, RGB(1, 2, 3)));
-        owned = pen;
-        LOGPEN lp = {};
-        ASSERT_TRUE(pen.GetLogPen(lp));
-        EXPECT_EQ(RGB(1, 2, 3), lp.lopnColor);
-        CPenHandle handle(borrowed);
-    }
-    EXPECT_EQ(0u, ::GetObjectType(owned)) << "CPen deleted its pen";
-    EXPECT_EQ(static_cast<DWORD>(OBJ_PEN), ::GetObjectType(borrowed)) << "CPenHandle only borrowed";
-    ::DeleteObject(borrowed);
-
-    CMemDC dc(nullptr);
-    ASSERT_TRUE(static_cast<HDC>(dc));
-    HGDIOBJ before = ::GetCurrentObject(dc, OBJ_BRUSH);
-    {
-        CBrush brush;
-        brush.CreateSolidBrush(RGB(9, 9, 9));
-        CSelectObject select(dc, brush);
-        EXPECT_EQ(brush.GetHandle(), ::GetCurrentObject(dc, OBJ_BRUSH));
-    }
-    EXPECT_EQ(before, ::GetCurrentObject(dc, OBJ_BRUSH)) << "the previous brush is back";
-    {
-        CSaveDC save(dc);
-        ::SetBkMode(dc, TRANSPARENT);
-    }
-    EXPECT_EQ(OPAQUE, ::GetBkMode(dc)) << "the DC's state is restored";
 }
 
 }  // namespace
