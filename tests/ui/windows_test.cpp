@@ -267,7 +267,9 @@ TEST(Events, MessagesBecomeEventCodes)
         const int32_t window = static_cast<int32_t>(reinterpret_cast<uintptr_t>(static_cast<CWnd*>(windowVar(*o, "w"))));
         EXPECT_EQ(c.code, intVar(*o, "code")) << c.name;
         EXPECT_EQ(c.wParam, intVar(*o, "wp")) << c.name;
-        if (c.lParamIsWindow) EXPECT_EQ(window, intVar(*o, "lp")) << c.name << ": lParam is the window";
+        if (c.lParamIsWindow) {
+            EXPECT_EQ(window, intVar(*o, "lp")) << c.name << ": lParam is the window";
+        }
         EXPECT_EQ(c.notify, intVar(*o, "notify")) << c.name;
         EXPECT_EQ(c.menuId, intVar(*o, "menu")) << c.name;
         EXPECT_EQ(c.controlId, intVar(*o, "control")) << c.name;
