@@ -15,21 +15,11 @@ namespace {
 
 std::unique_ptr<TestOstrin> runLines(const std::vector<std::string>& lines, RunResult& r)
 {
-    std::string source;
-    for (const std::string& l : lines) source += l + "\n";
-    auto o = prepareProgram(source);
+    auto o = prepareProgram(joinLines(lines));
     if (o) r = runPrepared(*o);
     return o;
 }
 
-Variable* var(Ostrin& o, const char* ref)
-{
-    std::string text = ref;
-    o.errorCode = 0;
-    Variable* v = o.findVariable(text.data(), nullptr, false);
-    o.errorCode = 0;
-    return v;
-}
 
 char* blockOf(Ostrin& o, const char* name)
 {

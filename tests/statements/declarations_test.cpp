@@ -12,43 +12,7 @@
 
 namespace {
 
-struct Ran {
-    std::unique_ptr<TestOstrin> o;
-    RunResult r;
-};
-
-std::string joinLines(const std::vector<std::string>& lines)
-{
-    std::string s;
-    for (const std::string& l : lines) s += l + "\n";
-    return s;
-}
-
-// Runs a program and keeps the interpreter for inspection.
-Ran runKeep(const std::vector<std::string>& lines)
-{
-    Ran ran;
-    ran.o = prepareProgram(joinLines(lines));
-    if (ran.o) ran.r = runPrepared(*ran.o);
-    return ran;
-}
-
-Variable* var(Ostrin& o, const char* ref)
-{
-    std::string text = ref;
-    o.errorCode = 0;
-    Variable* v = o.findVariable(text.data(), nullptr, false);
-    o.errorCode = 0;
-    return v;
-}
-
-int64_t int64Var(Ostrin& o, const char* ref)
-{
-    Variable* v = var(o, ref);
-    int64_t x = 0;
-    if (v && v->data) std::memcpy(&x, v->data, 8);
-    return x;
-}
+Ran runKeep(const std::vector<std::string>& lines) { return ::runKeep(joinLines(lines)); }
 
 // Each member's name and type, in order.
 std::string memberList(Variable* head)

@@ -18,10 +18,6 @@ namespace {
 const char* const TestDll = "\"ostrin_testdll.dll\"";
 const char* const TestDllC = "\"!ostrin_testdll.dll\"";
 
-struct Ran {
-    std::unique_ptr<TestOstrin> o;
-    RunResult r;
-};
 
 // Replaces every "DLL" with the test DLL's quoted name and "CDLL" with the
 // same name marked for the C convention.
@@ -39,30 +35,7 @@ std::string program(const std::vector<std::string>& lines)
     return s;
 }
 
-Ran runKeep(const std::vector<std::string>& lines)
-{
-    Ran ran;
-    ran.o = prepareProgram(program(lines));
-    if (ran.o) ran.r = runPrepared(*ran.o);
-    return ran;
-}
-
-Variable* var(Ostrin& o, const char* ref)
-{
-    std::string text = ref;
-    o.errorCode = 0;
-    Variable* v = o.findVariable(text.data(), nullptr, false);
-    o.errorCode = 0;
-    return v;
-}
-
-int64_t int64Var(Ostrin& o, const char* ref)
-{
-    Variable* v = var(o, ref);
-    int64_t x = 0;
-    if (v && v->data) std::memcpy(&x, v->data, 8);
-    return x;
-}
+Ran runKeep(const std::vector<std::string>& lines) { return ::runKeep(program(lines)); }
 
 // --- The trampoline alone --------------------------------------------------
 

@@ -113,3 +113,35 @@ std::string stringVar(Ostrin& o, const char* name)
     if (!v || !v->data) return {};
     return std::string(v->data, strnlen(v->data, v->capacity > 0 ? static_cast<size_t>(v->capacity) : 0));
 }
+
+std::string joinLines(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+Ran runKeep(const std::string& source)
+{
+    Ran ran;
+    ran.o = prepareProgram(source);
+    if (ran.o) ran.r = runPrepared(*ran.o);
+    return ran;
+}
+
+Variable* var(Ostrin& o, const char* ref)
+{
+    std::string text = ref;
+    o.errorCode = 0;
+    Variable* v = o.findVariable(text.data(), nullptr, false);
+    o.errorCode = 0;
+    return v;
+}
+
+int64_t int64Var(Ostrin& o, const char* ref)
+{
+    Variable* v = var(o, ref);
+    int64_t x = 0;
+    if (v && v->data) std::memcpy(&x, v->data, 8);
+    return x;
+}

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <vector>
 
 #include "interp/ostrin.h"
 
@@ -72,3 +73,19 @@ RunResult runProgram(const std::string& source, const std::string& input = "");
 int32_t intVar(Ostrin& o, const char* name);
 double doubleVar(Ostrin& o, const char* name);
 std::string stringVar(Ostrin& o, const char* name);
+
+// Program text from lines (LF line ends; the assembler writes CR LF).
+std::string joinLines(const std::vector<std::string>& lines);
+
+// A finished run with its interpreter kept for inspection.
+struct Ran {
+    std::unique_ptr<TestOstrin> o;
+    RunResult r;
+};
+Ran runKeep(const std::string& source);
+
+// A variable by reference, without running anything and without failing
+// the test: null when there is none. The error code is left clear.
+Variable* var(Ostrin& o, const char* ref);
+// The first 8 bytes of a variable's selected element (0 when missing).
+int64_t int64Var(Ostrin& o, const char* ref);
