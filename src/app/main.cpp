@@ -40,7 +40,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         ProgramUi ui;
         auto* interpreter = new (std::nothrow) Ostrin;
         if (interpreter) {
-            interpreter->ui = &ui;
+            attachProgramUi(*interpreter, ui);
             interpreter->attachImage(image);
             if (interpreter->load()) {
                 interpreter->programDirectory = directory;

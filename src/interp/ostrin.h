@@ -152,6 +152,7 @@ public:
 #define OP(code, fn) Statement* fn(Statement* st);
 #define SHARED(code, fn)
 #include "opcodes.def"
+#include "ui/ui_opcodes.def"   // defined and registered by the UI library
 #undef OP
 #undef SHARED
 

@@ -7,7 +7,7 @@
 
 UiTestOstrin::UiTestOstrin()
 {
-    ui = &programUi;
+    attachProgramUi(*this, programUi);
     // A member of this class stands in the base's handler table: the table
     // is only ever called on this object.
     handlers[HookOpcode] = static_cast<Ostrin::Handler>(&UiTestOstrin::hookStatement);

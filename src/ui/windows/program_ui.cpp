@@ -1,6 +1,8 @@
 // Window classes and object destruction for the interpreter.
 #include "program_ui.h"
 
+#include "interp/ostrin.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -104,4 +106,14 @@ bool ProgramUi::drawText(void* window, const char* text, size_t length)
     ::TextOutA(dc, 0, 0, text, static_cast<int>(length));
     w->endDrawing(dc, true);
     return true;
+}
+
+void attachProgramUi(Ostrin& interpreter, ProgramUi& ui)
+{
+#define OP(code, fn) interpreter.handlers[code] = &Ostrin::fn;
+#define SHARED(code, fn) interpreter.handlers[code] = &Ostrin::fn;
+#include "ui/ui_opcodes.def"
+#undef OP
+#undef SHARED
+    interpreter.ui = &ui;
 }

@@ -29,3 +29,10 @@ private:
     char m_workspaceClass[64] = {};
     bool m_registered = false;
 };
+
+class Ostrin;
+
+// Puts the window statements into the interpreter's handler table and
+// attaches `ui` as its window layer. Without it, window statements stop a
+// run with error 1 like any opcode without a handler.
+void attachProgramUi(Ostrin& interpreter, ProgramUi& ui);
