@@ -192,6 +192,7 @@ void Ostrin::release()
     freeRecordTypes();
     namedConstants.clear();
     windowList.clear();
+    outputWindow = nullptr;   // its window went with the variables
     loaded = 0;
 }
 
