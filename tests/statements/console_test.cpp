@@ -229,6 +229,7 @@ TEST(Console, FileMode)
         std::fclose(stream);
         *reinterpret_cast<FILE**>(f->data) = nullptr;
     }
+    std::remove("console_file_mode.txt");
     o->deleteStatement(st);
     EXPECT_EQ("", o->capture.output);
     EXPECT_FALSE(o->capture.opened);
