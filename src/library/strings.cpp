@@ -461,29 +461,20 @@ Statement* Ostrin::findText(Statement* st)
     return setIntResult(st, at < 0 ? 0 : static_cast<int32_t>(at + 1));
 }
 
-// The string in upper case (C locale rules).
-Statement* Ostrin::upperCase(Statement* st)
+// The string with every character passed through `convert` (C locale rules).
+static Statement* convertCase(Ostrin& o, Statement* st, int (*convert)(int))
 {
-    if (st->argCount != 1) return fail(ErrArgCount);
-    ScratchScope scope(scratch);
+    if (st->argCount != 1) return o.fail(ErrArgCount);
+    ScratchScope scope(o.scratch);
     Text s;
-    if (!readText(*this, st, 0, s)) return nullptr;
-    setStringResult(st, s.p, s.n);
-    for (char* p = stringResultBuffer(); *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    if (!readText(o, st, 0, s)) return nullptr;
+    o.setStringResult(st, s.p, s.n);
+    for (char* p = o.stringResultBuffer(); *p; ++p) *p = static_cast<char>(convert(static_cast<unsigned char>(*p)));
     return st;
 }
 
-// The string in lower case (C locale rules).
-Statement* Ostrin::lowerCase(Statement* st)
-{
-    if (st->argCount != 1) return fail(ErrArgCount);
-    ScratchScope scope(scratch);
-    Text s;
-    if (!readText(*this, st, 0, s)) return nullptr;
-    setStringResult(st, s.p, s.n);
-    for (char* p = stringResultBuffer(); *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-    return st;
-}
+Statement* Ostrin::upperCase(Statement* st) { return convertCase(*this, st, std::toupper); }
+Statement* Ostrin::lowerCase(Statement* st) { return convertCase(*this, st, std::tolower); }
 
 // Copies the replacement over the target string from position `start`, at
 // most `count` characters, never past the end of either: the target keeps
