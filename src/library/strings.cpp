@@ -213,28 +213,35 @@ Statement* Ostrin::substring(Statement* st)
     return setStringResult(st, s.p + from, length < rest ? length : rest);
 }
 
+// Reads the string and the count of left part and right part; the count is
+// clamped to the string's length. False with the error set.
+static bool readPartArgs(Ostrin& o, Statement* st, Text& s, size_t& n)
+{
+    if (st->argCount != 2) return o.fail(ErrArgCount), false;
+    ArgValue count;
+    if (!readText(o, st, 0, s) || !o.evalArg(st, 1, KindNumber, count)) return false;
+    if (count.int64Value < 0) return o.fail(ErrSubstring), false;
+    n = clampCount(count.int64Value, s.n);
+    return true;
+}
+
 // The first `count` characters of s.
 Statement* Ostrin::leftPart(Statement* st)
 {
-    if (st->argCount != 2) return fail(ErrArgCount);
     ScratchScope scope(scratch);
     Text s;
-    ArgValue count;
-    if (!readText(*this, st, 0, s) || !evalArg(st, 1, KindNumber, count)) return nullptr;
-    if (count.int64Value < 0) return fail(ErrSubstring);
-    return setStringResult(st, s.p, clampCount(count.int64Value, s.n));
+    size_t n;
+    if (!readPartArgs(*this, st, s, n)) return nullptr;
+    return setStringResult(st, s.p, n);
 }
 
 // The last `count` characters of s.
 Statement* Ostrin::rightPart(Statement* st)
 {
-    if (st->argCount != 2) return fail(ErrArgCount);
     ScratchScope scope(scratch);
     Text s;
-    ArgValue count;
-    if (!readText(*this, st, 0, s) || !evalArg(st, 1, KindNumber, count)) return nullptr;
-    if (count.int64Value < 0) return fail(ErrSubstring);
-    const size_t n = clampCount(count.int64Value, s.n);
+    size_t n;
+    if (!readPartArgs(*this, st, s, n)) return nullptr;
     return setStringResult(st, s.p + (s.n - n), n);
 }
 
