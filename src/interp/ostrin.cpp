@@ -62,12 +62,14 @@ void Ostrin::linkBuiltIns()
     precVar.prev = &stdinVar;
     precVar.next = nullptr;
     lastVariable = &precVar;
+    ++chainVersion;
 }
 
 // The chain after "DECIMAL_PREC" is the running scope; a subroutine call
 // swaps it for its locals.
 void Ostrin::setRunningChain(Variable* chain)
 {
+    ++chainVersion;
     precVar.next = chain;
     if (chain) chain->prev = &precVar;
     Variable* last = &precVar;
@@ -190,6 +192,7 @@ void Ostrin::release()
     sysFloat = sysInt = sysInt64 = sysDouble = sysString = sysPointer = nullptr;
 
     freeRecordTypes();
+    freeExpressions();
     namedConstants.clear();
     windowList.clear();
     outputWindow = nullptr;   // its window went with the variables

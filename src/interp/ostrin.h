@@ -42,6 +42,8 @@ struct EventMessage {
     int32_t x, y;
 };
 
+struct ExpressionCache;
+
 class Ostrin {
 public:
     using Handler = Statement* (Ostrin::*)(Statement* st);
@@ -113,12 +115,18 @@ public:
     bool copyRecord(Variable* dest, Variable* src);
     // First record of the running chain after the built-in ones.
     Variable* runningChain() const { return precVar.next; }
+    // A variable found without an index: an indexed one back at its first
+    // element, a string at its whole capacity. Returns v.
+    static Variable* selectWhole(Variable* v);
     void setRunningChain(Variable* chain);
 
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0
     // with stringResult set. On failure errorCode is set and 0 returned.
     double evaluate(const char* text);
+    void freeExpressions();
+    // True when the text has a compiled form in the cache.
+    bool isCompiled(const char* text);
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     bool evalArg(Statement* st, int i, int kind, ArgValue& out);
     // The system variable that a resultType names, or null for none.
@@ -208,6 +216,17 @@ public:
     // null for the console.
     void* outputWindow = nullptr;
     bool implicitDeclarations = true;     // the implicit-declaration switch
+
+    // Caches that change nothing a program can see, only how often texts
+    // are read again: compiled expressions, where names were found, decoded
+    // lines and block ends. Off, every text is read each time it runs (the
+    // differential tests compare both ways).
+    bool useCaches = true;
+    ExpressionCache* expressions = nullptr;
+    // Advanced by every change of the variable chains (a variable defined
+    // or freed, a scope entered or left), so a remembered lookup can tell
+    // it is still right.
+    uint32_t chainVersion = 0;
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed

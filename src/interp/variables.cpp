@@ -166,6 +166,7 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
     }
 
     Variable* last = lastOf(chain ? chain : &stdoutVar);
+    ++chainVersion;
     last->next = v;
     v->prev = last;
     if (!chain) lastVariable = v;
@@ -266,10 +267,10 @@ Variable* Ostrin::searchChain(Variable* first, char* ref)
     if (v && pointer) v = v->target;
     if (!v) return nullptr;
 
-    if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
-    if (v->indexed && !indexText) {
-        v->data = v->base;
-    } else if (indexText) {
+    if (!indexText) {
+        selectWhole(v);
+    } else {
+        if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
         if (!selectElement(v, indexText)) return nullptr;
     }
 
@@ -279,6 +280,13 @@ Variable* Ostrin::searchChain(Variable* first, char* ref)
         if (!member) failOnce(ErrUndefined);
         return member;
     }
+    return v;
+}
+
+Variable* Ostrin::selectWhole(Variable* v)
+{
+    if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
+    if (v->indexed) v->data = v->base;
     return v;
 }
 
@@ -390,6 +398,7 @@ void Ostrin::releaseObjects(Variable* v)
 void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed)
 {
     if (!chain) return;
+    ++chainVersion;
     Variable* last = lastOf(chain);
     for (Variable* v = last; v; v = v == chain ? nullptr : v->prev)
         if (!v->builtIn) releaseObjects(v);

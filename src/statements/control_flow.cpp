@@ -362,11 +362,13 @@ Statement* Ostrin::call(Statement* st)
 
     Variable* callerChain = runningChain();
     scopeStack.push_back(callerChain);
+    ++chainVersion;
     Variable* params = nullptr;
     if (label->members) {
         params = bindParameters(st, label);
         if (!params) {
             scopeStack.pop_back();
+            ++chainVersion;
             return nullptr;
         }
     }
@@ -377,6 +379,7 @@ Statement* Ostrin::call(Statement* st)
     if (!body) {
         if (params) freeVariables(params, false);
         scopeStack.pop_back();
+        ++chainVersion;
         failOnce(ErrNoMemory);
         return nullptr;
     }
