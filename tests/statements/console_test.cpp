@@ -56,6 +56,10 @@ TEST(Console, PrintFormats)
         {"pointer prints its value", "declare_variables p: POINTER\nconsole_print p", "", "00000000 \n", 0},
         {"memory prints its block", "declare_variables m: MEMORY\nconsole_print m", "", "00000000 \n", 0},
         {"unknown name", "console_print nothing", "", "", ErrUndefined},
+        // The current-window token starts an ordinary expression unless it
+        // stands alone; outside an event it reads 0.
+        {"current-window token in an expression", "console_print \"x\", {72}<>0, {72}+5", "", "x0 5 \n", 0},
+        {"current-window token alone", "console_print \"x\", {72}", "", "x\n", 0},
         {"precision without argument", "decimal_precision", "", "", ErrArgCount},
     };
     runCases(cases, std::size(cases));
