@@ -147,7 +147,12 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
         const uint64_t bytes = static_cast<uint64_t>(count) * static_cast<uint64_t>(size);
         if (bytes > 0x7FFFFFFF) return discard(ErrNoMemory);
         if (bytes) {
-            char* block = static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1));
+            // A string's storage is followed by one zero byte that no write
+            // reaches: a string whose last byte took the place of its
+            // terminator («s[3] = "d"» on a 3-character string) still ends
+            // there, so no read of it runs past the block.
+            const size_t guard = type == TypeString || type == TypeIString ? 1 : 0;
+            char* block = static_cast<char*>(std::calloc(static_cast<size_t>(bytes) + guard, 1));
             if (!block) return discard(ErrNoMemory);
             v->data = block;
             if (hasDims) {

@@ -259,6 +259,29 @@ public:
     std::vector<Drawn> drawn;
 };
 
+// A character written or typed into the last byte of a fixed string takes
+// the place of its terminator: the string is then read up to the end of its storage,
+// never past it, whatever lies behind it in memory.
+TEST(Console, StringWithoutTerminatorEndsWithItsStorage)
+{
+    for (int size : {3, 7, 15, 23}) {
+        const std::string text(static_cast<size_t>(size), 'a');
+        const std::string n = std::to_string(size);
+        const RunResult r = runProgram(
+            "declare_variables s[" + n + "]: ISTRING\n"
+            "declare_variables t[" + n + "]: ISTRING\n"
+            "t = \"" + text + "\"\n"
+            "s = \"" + text + "\"\n"
+            "s[" + n + "] = \"d\"\n"
+            "console_input t[" + n + "]\n"
+            "console_print s\n"
+            "console_print t, size_of(s)\n",
+            "e\n");
+        EXPECT_EQ(0, r.error) << size;
+        EXPECT_EQ(text + "d\n" + text + "e" + std::to_string(size + 1) + " \n", r.output) << size;
+    }
+}
+
 // A window as the first argument makes it the output window: that print and
 // the later ones draw there, without line feeds, instead of the console.
 TEST(Console, OutputWindow)
