@@ -362,6 +362,8 @@ void Ostrin::releaseObjects(Variable* v)
                 }
             if (ui) ui->deleteWindow(window);
             setCurrentWindow(nullptr);
+            // As closing it does: later prints go to the console again.
+            if (outputWindow == window) outputWindow = nullptr;
         }
         break;
     case TypeDialog:
