@@ -60,6 +60,9 @@ void seekTo(FILE* stream, int64_t offset) { _fseeki64(stream, offset, SEEK_SET);
 void terminateStrings(Variable* v, size_t bytes)
 {
     if (v->type != TypeString || bytes == 0) return;
+    // A one-character selection («s[3]») receives exactly its byte: the
+    // string it belongs to keeps its terminator where it was.
+    if (v->width == 1 && v->capacity == 1) return;
     const size_t element = v->width > 1 ? static_cast<size_t>(v->width)
                                         : static_cast<size_t>(std::max(v->capacity, 1));
     const size_t reached = (bytes + element - 1) / element * element;

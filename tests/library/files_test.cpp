@@ -273,6 +273,26 @@ TEST_F(FilesTest, BinaryTransfersStayInsideTheVariable)
     EXPECT_EQ(std::string(8, 'z'), stringVar(*o, "fx"));
 }
 
+TEST_F(FilesTest, BinaryReadsIntoOneCharacterTakeOneByte)
+{
+    writeBytes("xyz.bin", "XYZ");
+    auto o = run({
+        "declare_variables f: BFILE",
+        "declare_variables s, t: STRING",
+        "s = \"abcde\"",
+        "t = \"abcde\"",
+        "open_file f, \"$D\\xyz.bin\", \"r\"",
+        "read_file f, s[2]",
+        "p = file_position(f)",
+        "read_record f, 3, t[0]",
+        "q = file_position(f)",
+    });
+    ASSERT_TRUE(o);
+    EXPECT_EQ("abXde", stringVar(*o, "s"));
+    EXPECT_EQ("Zbcde", stringVar(*o, "t"));
+    expectInts(*o, {{"p", 1}, {"q", 3}});
+}
+
 TEST_F(FilesTest, BinaryAppendUpdatesFromTheStart)
 {
     writeBytes("u.bin", "ABCDEFGH");
