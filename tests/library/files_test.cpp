@@ -487,6 +487,21 @@ TEST_F(FilesTest, EnumerationWithoutMatchesOrHandle)
     EXPECT_EQ("", stringVar(*o, "n2$")) << "a number that is no finder is never followed";
 }
 
+// A finder the program never closed goes at the end of its run: another
+// run finds nothing behind the same number.
+TEST_F(FilesTest, UnclosedFinderEndsWithTheRun)
+{
+    writeBytes("a.txt", "x");
+    auto first = run({"h = find_first_file(\"$D\\*.txt\")"});
+    ASSERT_TRUE(first);
+    const int32_t h = intVar(*first, "h");
+    ASSERT_NE(0, h);
+    first.reset();
+    auto second = run({"n$ = find_next_file(" + std::to_string(h) + ")"});
+    ASSERT_TRUE(second);
+    EXPECT_EQ("", stringVar(*second, "n$"));
+}
+
 TEST_F(FilesTest, EnumerationSurvivesOtherSystemCallsBetweenSteps)
 {
     // Opening a file whose name is invalid leaves the system's last-error
