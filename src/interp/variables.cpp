@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "library/memory.h"
 #include "text.h"
 
 namespace {
@@ -336,8 +337,9 @@ Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing)
     return result;
 }
 
-// Releases what a record owns: windows, dialogs, streams, record members and
-// parameter lists. Borrowed records own nothing but their label lists.
+// Releases what a record owns: windows, dialogs, streams, memory blocks,
+// record members and parameter lists. Borrowed records own nothing but
+// their label lists and the blocks they allocated themselves.
 void Ostrin::releaseObjects(Variable* v)
 {
     if (v->type == TypeLabel) {
@@ -345,9 +347,17 @@ void Ostrin::releaseObjects(Variable* v)
         v->members = nullptr;
         return;
     }
-    if (v->borrowed || !v->data) return;
+    if (!v->data) return;
     char* start = v->indexed && v->base ? v->base : v->data;
     const uint32_t elements = v->indexed ? v->count : 1;
+    if (v->type == TypeMemory) {
+        // The blocks its own elements allocated, a parameter's too (one
+        // that got no argument has elements of its own); an element shared
+        // with the caller is the caller's.
+        if (!v->sharedData) releaseMemoryBlocks(reinterpret_cast<char* const*>(start), elements);
+        return;
+    }
+    if (v->borrowed) return;
     switch (v->type) {
     case TypeWindow:
         for (uint32_t i = 0; i < elements; ++i) {
