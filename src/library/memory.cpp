@@ -5,11 +5,11 @@
 // A slot access is bounded as the variable's recorded size and the block's
 // allocated size say (plain values read only within a recorded size;
 // records read from an address without one, such as a structure a DLL
-// handed over, without a bound). On top of that every access stays inside
-// the engine's block it starts in, touches no engine block it does not
-// start in, and reaches only memory the process may read or write there:
-// anything else is error 7, never a crash. A block the engine did not
-// allocate is never resized or freed.
+// handed over, without a bound). On top of that an access through an
+// address inside an engine block stays inside that block, and one through
+// any other address touches no engine block and reaches only memory the
+// process may read (or write): anything else is error 7, never a crash. A
+// block the engine did not allocate is never resized or freed.
 #include "ostrin.h"
 
 #include <windows.h>
@@ -107,7 +107,7 @@ bool reachable(const char* base, uint64_t at, uint32_t size, bool write)
     if (holder != blocks.begin()) {
         --holder;
         const uint64_t begin = addressOf(holder->first), end = begin + holder->second.size;
-        if (addressOf(base) < end || (addressOf(base) == begin)) return at >= begin && at + size <= end;
+        if (addressOf(base) < end || addressOf(base) == begin) return at >= begin && at + size <= end;
     }
     auto next = blocks.upper_bound(pointerAt(at));
     if (next != blocks.begin()) {
