@@ -62,6 +62,15 @@ public:
     void OnOK() override;
     void OnCancel() override;
 
+protected:
+    // Replaces the measured units (a measuring font differs between
+    // systems; tests need fixed ones).
+    void setUnits(int width, int height)
+    {
+        m_unitWidth = width > 0 ? width : 1;
+        m_unitHeight = height > 0 ? height : 1;
+    }
+
 private:
     HWND parentHandle() const;
 
