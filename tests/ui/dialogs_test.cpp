@@ -488,6 +488,79 @@ TEST(Dialogs, CentreWindowCentresOverTheWorkArea)
     ASSERT_EQ(0, runPrepared(*o).error);
 }
 
+TEST(Dialogs, TabInAListedModelessDialogMovesTheFocus)
+{
+    auto o = prepareUiProgram(
+        "declare_variables d: DIALOG\n"
+        "create_dialog d, 20, 20, 240, 120, WS_CAPTION, 0, \"tabs\", h\n"
+        "{op249} 1\n"
+        "show_dialog d\n"
+        "{op249} 2\n"
+        "process_events 1\n"
+        "{op249} 3\n"
+        "jump finish\nh:\nreturn\nfinish:\n");
+    ASSERT_TRUE(o);
+    HWND edit = nullptr;
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) { addItems(dialogVar(t, "d")); };
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        pumpPending();
+        edit = ::GetDlgItem(dialogHwnd(t), 2029);
+        ::SetFocus(edit);
+        ASSERT_EQ(edit, ::GetFocus());
+        ::PostMessageA(edit, WM_KEYDOWN, VK_TAB, 0);
+    };
+    o->hooks[3] = [&](UiTestOstrin& t, Statement*) {
+        // The edit is the last tab stop: the focus wraps to the first.
+        EXPECT_EQ(::GetDlgItem(dialogHwnd(t), IDOK), ::GetFocus());
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+}
+
+TEST(ControlText, ReadWriteAndMoveTheDrawingPosition)
+{
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "declare_variables x0, y0, x1, y1: INT\n"
+        "declare_variables s: STRING\n"
+        "open_window w, 20, 20, 240, 160, 0, 0, \"texts\", h\n"
+        "{op249} 1\n"
+        "s = get_control_text(w, 5)\n"
+        "set_control_text w, 5, \"written\"\n"
+        "move_drawing_position w, 30, 40\n"
+        "get_drawing_position w, x0, y0\n"
+        "set_print_target w\n"
+        "console_print \"Hi\"\n"
+        "get_drawing_position w, x1, y1\n"
+        "set_print_target\n"
+        "jump finish\nh:\nreturn\nfinish:\n");
+    ASSERT_TRUE(o);
+    HWND edit = nullptr;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        // Control 5 is the Windows control 2029.
+        edit = ::CreateWindowExA(0, "EDIT", "typed", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, hwndVar(t, "w"),
+                                 reinterpret_cast<HMENU>(2029), nullptr, nullptr);
+    };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    ASSERT_TRUE(edit);
+    std::string ref = "s";
+    EXPECT_STREQ("typed", o->findVariable(ref.data(), nullptr, false)->data);
+    char text[32] = "";
+    ::GetWindowTextA(edit, text, sizeof text);
+    EXPECT_STREQ("written", text);
+    EXPECT_EQ(30, intVar(*o, "x0"));
+    EXPECT_EQ(40, intVar(*o, "y0"));
+    EXPECT_GT(intVar(*o, "x1"), 30) << "the text started at the new position";
+    COstrinWnd* w = windowVar(*o, "w");
+    int inkedBefore = 0, inkedAfter = 0;
+    for (int y = 40; y < 56; ++y) {
+        for (int x = 0; x < 30; ++x) inkedBefore += bitmapPixel(w, x, y) != RGB(255, 255, 255);
+        for (int x = 30; x < intVar(*o, "x1"); ++x) inkedAfter += bitmapPixel(w, x, y) != RGB(255, 255, 255);
+    }
+    EXPECT_EQ(0, inkedBefore);
+    EXPECT_GT(inkedAfter, 5);
+}
+
 // A handler that closes what the running statement is opening must leave
 // no freed object in the window list (the pump walks it next).
 TEST(WindowList, HandlersClosingWhatIsBeingOpened)
