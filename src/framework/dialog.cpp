@@ -57,6 +57,8 @@ bool CDialog::CreateIndirect(const DLGTEMPLATE* dlgTemplate, HWND parent)
     m_modal = false;
     HWND hwnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), dlgTemplate, parent, StaticDialogProc, 0);
     endExpecting();
+    // A dialog the hook could not bind has no object to run it.
+    if (hwnd && hwnd != m_hwnd && !FromHandlePermanent(hwnd)) ::DestroyWindow(hwnd);
     // A dialog that was destroyed while it was being created counts as
     // not created.
     return hwnd && ::IsWindow(hwnd) && hwnd == m_hwnd;
@@ -119,5 +121,10 @@ bool CDialog::PreTranslateMessage(MSG* msg)
 }
 
 // Everything reaches the object through its subclassed window procedure;
-// the dialog manager's defaults are what it asks for.
-INT_PTR CALLBACK CDialog::StaticDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+// the dialog manager's defaults are what it asks for. A dialog without an
+// object (the hook could not bind it) could never be ended: it ends at once.
+INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG && !FromHandlePermanent(hwnd)) ::EndDialog(hwnd, -1);
+    return FALSE;
+}

@@ -383,6 +383,31 @@ TEST(Dialogs, ModalRunEndsWithTheValueItWasGiven)
     }
 }
 
+TEST(Dialogs, ShowingADialogThatRunsModallyListsNothing)
+{
+    auto o = prepareUiProgram(
+        "declare_variables d: DIALOG\n"
+        "declare_variables r: INT\n"
+        "create_dialog d, 20, 20, 200, 100, WS_CAPTION, 0, \"modal\", h\n"
+        "r = run_dialog(d)\n"
+        "{op249} 2\n"
+        "jump finish\n"
+        "h:\n"
+        "conditional EVENT_CODE = WM_INITDIALOG\n"
+        "show_dialog d\n"
+        "{op249} 1\n"
+        "close_dialog d, 5\n"
+        "end_conditional\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) { EXPECT_TRUE(t.windowList.empty()); };
+    o->hooks[2] = [](UiTestOstrin& t, Statement*) { EXPECT_TRUE(t.windowList.empty()); };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    EXPECT_EQ(5, intVar(*o, "r"));
+}
+
 TEST(Dialogs, StatementErrorsAndTheirLines)
 {
     struct Case {

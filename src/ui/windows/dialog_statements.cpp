@@ -86,9 +86,9 @@ Statement* Ostrin::showDialog(Statement* st)
     // only a dialog still open is listed (first: the pump serves it first
     // and gives it its dialog keys).
     CWnd::KeepAlive hold(dlg);
-    dlg->show();
+    const bool shown = dlg->show();
     if (errorCode) return nullptr;
-    if (isOpen(dlg)) listFirst(*this, dlg);
+    if (shown && isOpen(dlg)) listFirst(*this, dlg);
     return setIntResult(st, 0);
 }
 

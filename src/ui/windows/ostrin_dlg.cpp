@@ -76,6 +76,8 @@ HWND COstrinDlg::parentHandle() const
 
 bool COstrinDlg::show()
 {
+    // Running modally, it cannot become modeless (nor be listed).
+    if (IsModal()) return false;
     if (!m_hwnd) {
         // A block left from a window destroyed without closing is stale.
         m_template.release();

@@ -49,7 +49,7 @@ public:
 
     // Builds the template and creates the dialog modeless, then shows it;
     // a dialog that is already shown is only shown again. False when there
-    // is no window afterwards.
+    // is no window afterwards, or while the dialog runs modally.
     bool show();
     // Runs the dialog modally and answers the value it ended with (-1 when
     // it cannot be created, for instance while it is shown modeless).
