@@ -137,38 +137,6 @@ TEST(DlgTempl, LookupBuildAndRelease)
     EXPECT_TRUE(t.build()) << "built again after release";
 }
 
-TEST(DlgTempl, DialogManagerReadsTheBlock)
-{
-    CDlgTempl t;
-    t.setHeader(WS_POPUP | WS_CAPTION, 0, 10, 10, 120, 60);
-    t.setTitle("read back");
-    t.setFont(8, "MS Sans Serif");
-    t.addItem(5, 5, 40, 14, IDOK, Child, "BUTTON", "OK");
-    t.addItem(5, 25, 60, 12, 2029, Child | WS_BORDER, "EDIT", "typed");
-    t.addItem(70, 5, 40, 10, 2030, Child, "STATIC", "label");
-    CDialog dlg;
-    ASSERT_TRUE(dlg.CreateIndirect(t.build(), nullptr));
-    struct Item {
-        int id;
-        const char* cls;
-        const char* text;
-    };
-    const Item items[] = {{IDOK, "Button", "OK"}, {2029, "Edit", "typed"}, {2030, "Static", "label"}};
-    for (const Item& i : items) {
-        HWND item = ::GetDlgItem(dlg, i.id);
-        ASSERT_TRUE(item) << i.id;
-        char cls[32] = "", text[32] = "";
-        ::GetClassNameA(item, cls, sizeof cls);
-        ::GetWindowTextA(item, text, sizeof text);
-        EXPECT_STRCASEEQ(i.cls, cls) << i.id;
-        EXPECT_STREQ(i.text, text) << i.id;
-    }
-    char title[32] = "";
-    ::GetWindowTextA(dlg, title, sizeof title);
-    EXPECT_STREQ("read back", title);
-    dlg.DestroyWindow();
-}
-
 // A dialog with fixed units, as if measured on another system.
 class CFixedUnitsDlg : public COstrinDlg {
 public:
