@@ -193,6 +193,7 @@ void Ostrin::release()
 
     freeRecordTypes();
     freeExpressions();
+    destroyFileFinders();
     namedConstants.clear();
     windowList.clear();
     outputWindow = nullptr;   // its window went with the variables
