@@ -173,7 +173,6 @@ enum class Kind : uint8_t { Empty, Number, String, Name };
 
 char* innermostGroup(char* work);
 bool parseOp(char*& p, Op& op);
-struct Operand;
 
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
@@ -187,7 +186,6 @@ struct Value {
     double number;
     char* text;
     size_t length;
-    Operand* site;   // the compiled name operand it came from
 };
 
 // The results of one flat level and where the level stopped: at its ")" or
@@ -218,11 +216,6 @@ struct Operand {
     uint32_t text = 0;       // String, Name, Call, Named: offset in the pool
     uint32_t length = 0;
     double number = 0;       // Literal
-    // Name: a plain name's variable, valid while the chains are at version
-    // `version` (see Ostrin::chainVersion).
-    bool plain = false;
-    Variable* var = nullptr;
-    uint32_t version = 0;
 };
 
 struct CompiledLevel {
@@ -270,7 +263,6 @@ private:
     bool reduce(Value* operands, const Op* ops, int first, int last, Value& out);
     bool apply(Op op, Value& a, const Value& b);
     bool resolve(Value& v);
-    Variable* lookup(const Value& v);
     bool finish(Level& lv);
     bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
@@ -736,7 +728,7 @@ bool Evaluator::nameOrCall(char*& p, Value& v)
 bool Evaluator::resolve(Value& v)
 {
     const bool negated = v.negated;
-    Variable* var = lookup(v);
+    Variable* var = vm.findVariable(v.text, nullptr, true);
     if (!var) {
         if (vm.errorCode) return false;
         // A function that left no result: its value is not defined; 0.
@@ -901,18 +893,6 @@ bool Evaluator::writeArgument(Statement* st, const Value& v)
 
 
 // --- Compiling ---------------------------------------------------------------------
-
-// True for a name the variable chains are searched for as it stands: a
-// letter, then letters, digits and "_", within the significant length.
-bool isPlainName(const char* text, size_t length)
-{
-    if (length == 0 || length > NameLength || !isLetter(static_cast<unsigned char>(text[0]))) return false;
-    for (size_t i = 1; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (!isLetter(c) && !isDigit(c) && c != '_') return false;
-    }
-    return true;
-}
 
 // Reads a text the way the text evaluator does, recording instead of
 // evaluating. Any reading that would fail (a syntax error, too many values
@@ -1095,7 +1075,6 @@ bool Compiler::operand(char*& p, Operand& o)
     p = end;
     if (!isPlaceholder(static_cast<unsigned char>(*p))) {
         o.type = Operand::Name;
-        o.plain = isPlainName(code.pool.data() + o.text, o.length);
         return true;
     }
     o.type = Operand::Call;
@@ -1128,7 +1107,6 @@ bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Valu
         return newText(text, o.length, v);
     case Operand::Name:
         v.kind = Kind::Name;
-        v.site = &o;
         return newText(text, o.length, v);
     case Operand::Call: {
         Value args[MaxArgs];
@@ -1195,24 +1173,6 @@ double Evaluator::run(CompiledExpression& code)
         }
     }
     return 0;
-}
-
-// The variable a name refers to, or what running it as a statement yields.
-// A plain name of a compiled expression remembers where it was found until
-// a variable chain changes.
-Variable* Evaluator::lookup(const Value& v)
-{
-    Operand* site = v.site;
-    if (!site || !site->plain || vm.errorCode) return vm.findVariable(v.text, nullptr, true);
-    if (site->var && site->version == vm.chainVersion) return Ostrin::selectWhole(site->var);
-    Variable* found = vm.findVariable(v.text, nullptr, true);
-    // Only a variable found by this name is remembered; a statement's result
-    // is not (running it again may yield another).
-    if (found && !vm.errorCode && sameName(found->name, v.text, NameLength + 1)) {
-        site->var = found;
-        site->version = vm.chainVersion;
-    }
-    return found;
 }
 
 bool Evaluator::setStringResult(const Value& v)

@@ -181,6 +181,8 @@ void Ostrin::release()
     std::free(controlStack);
     controlStack = nullptr;
     controlTop = 0;
+    freeDecodedLines();
+    std::memset(foundNames, 0, sizeof foundNames);
     std::free(lines);
     std::free(lineNumbers);
     lines = nullptr;
