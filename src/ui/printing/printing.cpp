@@ -206,6 +206,9 @@ void printWindowPage(Ostrin& o, COstrinWnd* w, HDC hdc, const DEVMODEA* mode)
     else
         ::SetWindowExtEx(hdc, cx, static_cast<int>(aspect * cy), nullptr);
     ::SetViewportExtEx(hdc, horz, vert, nullptr);
+    // Text output continues at the current position, as on the window.
+    ::SetTextAlign(hdc, TA_UPDATECP);
+    ::MoveToEx(hdc, 0, 0, nullptr);
     EventMessage paint = {nullptr, PaintEvent, 0, 0, 0, 0, 0};
     o.dispatchEvent(static_cast<CWnd*>(w), &paint);
 }
