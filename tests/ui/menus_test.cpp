@@ -260,6 +260,38 @@ TEST(Menus, InsertIntoAnMdiFrameKeepsItsWindowMenu)
     ASSERT_EQ(0, runPrepared(*o).error);
 }
 
+TEST(Menus, DialogsTakeMenusToo)
+{
+    auto o = prepareUiProgram(
+        "declare_variables d: DIALOG\n"
+        "declare_variables menuId, events: INT\n"
+        "create_dialog d, 20, 20, 240, 120, WS_CAPTION | WS_SYSMENU, 0, \"dialog menus\", h\n"
+        "show_dialog d\n"
+        "set_menu_bar d, \"T,&File,0,0\", \"I,&Open,0,1\", \"I,&Save,0,2\"\n"
+        "check_menu_item d, 2, 1\n"
+        "{op249} 1\n"
+        "wait_until events\n"
+        "close_dialog d\n"
+        "jump finish\n"
+        "h:\n"
+        "conditional EVENT_CODE = EV_MENU then menuId = EVENT_MENU_ID\n"
+        "conditional EVENT_CODE = EV_MENU then events = events + 1\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin&, Statement*) {
+        HWND dialog = ::FindWindowA("#32770", "dialog menus");
+        ASSERT_TRUE(dialog);
+        HMENU bar = ::GetMenu(dialog);
+        EXPECT_EQ("&File>", describe(bar));
+        EXPECT_EQ("&Open=1 &Save=2", describe(::GetSubMenu(bar, 0)));
+        EXPECT_EQ(static_cast<UINT>(MF_CHECKED), ::GetMenuState(bar, 2024 + 2, MF_BYCOMMAND) & MF_CHECKED);
+        ::PostMessageA(dialog, WM_COMMAND, 2024 + 1, 0);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(1, intVar(*o, "menuId"));
+}
+
 TEST(Menus, LoadFromResources)
 {
     struct Case {
