@@ -138,6 +138,10 @@ TEST(Menus, DescriptionErrorsAttachNothing)
         {"bad entry in popup", "popup_menu w, 1, 1, \"I,x\"", ErrMalformed},
         {"bad entry in insert", "insert_menus w, 0, \"Q,x,0,0\"", ErrMalformed},
         {"no arguments", "set_menu_bar", ErrArgCount},
+        {"caption grows between the passes",
+         "jump past\ngrow:\nn = n + 1\nconditional n = 1 then return \"I,a,0,1\"\n"
+         "return \"I,a caption longer than the room counted,0,2\"\npast:\nset_menu_bar w, \"T,m,0,0\", grow()",
+         ErrMalformed},
     };
     for (const Case& c : cases) {
         auto o = prepareUiProgram(menuProgram(c.statement));

@@ -170,13 +170,17 @@ bool MenuDescription::read(Ostrin& o, Statement* st, int first)
         return false;
     }
     char* next = m_captions;
+    char* const captionsEnd = m_captions + room;
 
     for (int k = 0; k < m_count; ++k) {
         Entry& e = m_entries[k];
         ArgValue v;
         if (!evalEntry(o, st, first + k, v)) return false;
+        // An expression may give another text the second time: it must
+        // still be an entry, and its caption must fit the room counted.
         EntryShape shape;
-        if (!parseShape(v.text, shape)) {   // an expression that changed its mind
+        if (!parseShape(v.text, shape) ||
+            (e.flags != MF_SEPARATOR && shape.captionLength >= static_cast<size_t>(captionsEnd - next))) {
             o.fail(ErrMalformed);
             return false;
         }
