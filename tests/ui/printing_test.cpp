@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -307,6 +308,7 @@ TEST(Printing, WindowWithoutPersistentDrawingRunsItsPaintHandlerOnThePage)
         "h:\n"
         "conditional EVENT_CODE = WM_PAINT & printing = 1 then paints = paints + 1\n"
         "conditional EVENT_CODE = WM_PAINT & printing = 1 then set_drawing_colour w, 0xFF0000\n"
+        "conditional EVENT_CODE = WM_PAINT & printing = 1 then draw_line w, 100, 50, 100, 50\n"
         "conditional EVENT_CODE = WM_PAINT & printing = 1 then set_print_target w\n"
         "conditional EVENT_CODE = WM_PAINT & printing = 1 then console_print \"Hello page\"\n"
         "conditional EVENT_CODE = WM_PAINT & printing = 1 then set_print_target\n"
@@ -321,6 +323,24 @@ TEST(Printing, WindowWithoutPersistentDrawingRunsItsPaintHandlerOnThePage)
     EXPECT_EQ(0u, ps.find("%!PS"));
     EXPECT_EQ(1, countOf(ps, "showpage"));
     EXPECT_EQ(1, countOf(shownText(ps), "Hello page")) << "the handler drew the page once: " << shownText(ps);
+
+    // Screen coordinates are scaled to the page: (100, 50) lands where it
+    // lies on the screen, relative to the page's printable width.
+    HDC printer = ::CreateDCA(nullptr, defaultPrinterName().c_str(), nullptr, nullptr);
+    ASSERT_TRUE(printer);
+    const double scale = static_cast<double>(::GetDeviceCaps(printer, HORZRES)) / ::GetSystemMetrics(SM_CXSCREEN);
+    ::DeleteDC(printer);
+    bool found = false;
+    std::istringstream lines(ps);
+    std::string line;
+    while (std::getline(lines, line)) {
+        int x = 0, y = 0;
+        char tail[16] = "";
+        if (std::sscanf(line.c_str(), "%d %d %15s", &x, &y, tail) == 3 && std::string(tail) == "moveto" &&
+            std::abs(x - 100 * scale) <= 1.5 && std::abs(y - 50 * scale) <= 1.5)
+            found = true;
+    }
+    EXPECT_TRUE(found) << "no move to (" << 100 * scale << ", " << 50 * scale << ") on the page";
 }
 
 TEST(Printing, CancelledOrWrongWindowPrintsNothing)
