@@ -157,9 +157,9 @@ void pressKey(WORD vk, const std::vector<WORD>& modifiers)
 
 // "alt+ctrl+F": the modifiers' virtual keys and the key's; 0 for a name
 // that is neither.
-WORD parseKey(const std::string& spec, std::vector<WORD>& modifiers)
+WORD parseKey(const std::string& text, std::vector<WORD>& modifiers)
 {
-    std::string rest = spec;
+    std::string rest = text;
     for (size_t plus; (plus = rest.find('+')) != std::string::npos && plus + 1 < rest.size();) {
         const std::string m = rest.substr(0, plus);
         if (m == "alt") modifiers.push_back(VK_MENU);
