@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "support/ui_harness.h"
@@ -167,6 +168,201 @@ TEST(Controls, AddErrors)
         EXPECT_FALSE(made) << c.name << ": the run went on";
         if (HWND w = hwndVar(*o, "w")) first = ::GetDlgItem(w, 1 + ControlIdBase);
         EXPECT_EQ(c.firstMade, first != nullptr) << c.name;
+    }
+}
+
+// A window with scroll bars of its own and one control of each kind the
+// statements drive: list box 1, drop-down list 2, edit 3, check box 4,
+// scroll bar 5, extended-selection list box 6, push button 8.
+const char* const StatementControls =
+    "add_controls w, \"L,,10,10,100,80,0,1\", \"M,,120,10,100,120,3,2\", \"E,,230,10,100,24,0,3\", "
+    "\"C,Tick,230,40,100,24,0,4\", \"S,,10,100,200,16,0,5\", \"L,,10,130,100,80,0x800,6\", "
+    "\"B,Push,230,70,100,24,0,8\"\n";
+
+std::string withControls(const std::string& body)
+{
+    return "declare_variables w, e: WINDOW\n"
+           "declare_variables a, b, n, hw: INT\n"
+           "declare_variables s, t: STRING\n"
+           "open_window w, 40, 50, 400, 300, WS_HSCROLL | WS_VSCROLL, 0, \"controls\", h\n" +
+           std::string(StatementControls) + body +
+           "jump finish\n"
+           "h:\n"
+           "return\n"
+           "finish:\n";
+}
+
+TEST(ControlStatements, ListsAndCombos)
+{
+    auto o = prepareUiProgram(withControls(
+        "declare_variables c1, c2, c3, sel0, sel1, sel2, combosel, x0, x1, e0, e2, e1, none, gone: INT\n"
+        "declare_variables s0, s1, cs, bad: STRING\n"
+        "add_list_item w, 1, \"b\"\n"
+        "insert_list_item w, 1, 0, \"a\"\n"
+        "c1 = count_list_items(w, 1)\n"
+        "s0 = get_list_item(w, 1, 0)\n"
+        "s1 = get_list_item(w, 1, 1)\n"
+        "bad = get_list_item(w, 1, 7)\n"
+        "none = get_selection(w, 1)\n"
+        "set_selection w, 1, 1\n"
+        "sel1 = get_selection(w, 1)\n"
+        "x0 = is_item_selected(w, 1, 0)\n"
+        "x1 = is_item_selected(w, 1, 1)\n"
+        "delete_list_item w, 1, 0\n"
+        "c2 = count_list_items(w, 1)\n"
+        "add_list_item w, 2, \"x\"\n"
+        "add_list_item w, 2, \"y\"\n"
+        "set_selection w, 2, 1\n"
+        "combosel = get_selection(w, 2)\n"
+        "sel2 = is_item_selected(w, 2, 1)\n"
+        "sel0 = is_item_selected(w, 2, 0)\n"
+        "cs = get_list_item(w, 2, 0)\n"
+        "c3 = count_list_items(w, 2)\n"
+        "add_list_item w, 6, \"p\"\n"
+        "add_list_item w, 6, \"q\"\n"
+        "add_list_item w, 6, \"r\"\n"
+        "set_selection w, 6, 0\n"
+        "set_selection w, 6, 2\n"
+        "e0 = is_item_selected(w, 6, 0)\n"
+        "e1 = is_item_selected(w, 6, 1)\n"
+        "e2 = is_item_selected(w, 6, 2)\n"
+        "set_list_extent w, 1, 500\n"
+        "set_list_extent w, 2, 300\n"
+        "{op249} 1\n"));
+    ASSERT_TRUE(o);
+    LRESULT listExtent = 0, comboExtent = 0;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        listExtent = ::SendMessageA(control(t, 1), LB_GETHORIZONTALEXTENT, 0, 0);
+        comboExtent = ::SendMessageA(control(t, 2), CB_GETHORIZONTALEXTENT, 0, 0);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    struct Want { const char* var; int value; };
+    const Want ints[] = {
+        {"c1", 2}, {"none", -1}, {"sel1", 1}, {"x0", 0}, {"x1", 1}, {"c2", 1},
+        {"combosel", 1}, {"sel2", 1}, {"sel0", 0}, {"c3", 2},
+        {"e0", 1}, {"e1", 0}, {"e2", 1},
+    };
+    for (const Want& w : ints) EXPECT_EQ(w.value, intVar(*o, w.var)) << w.var;
+    EXPECT_EQ("a", stringVar(*o, "s0"));
+    EXPECT_EQ("b", stringVar(*o, "s1"));
+    EXPECT_EQ("", stringVar(*o, "bad")) << "an index without an item";
+    EXPECT_EQ("x", stringVar(*o, "cs"));
+    EXPECT_EQ(500, listExtent);
+    EXPECT_EQ(300, comboExtent);
+}
+
+TEST(ControlStatements, LongListItemIsCutToTheResultBuffer)
+{
+    // 70,000 characters: more than the string result holds.
+    auto o = prepareUiProgram(withControls(
+        "{op249} 1\n"
+        "s = get_list_item(w, 1, 0)\n"
+        "{op249} 2\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) {
+        const std::string item(70000, 'z');
+        ::SendMessageA(control(t, 1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    };
+    size_t length = 0;
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) { length = std::strlen(t.stringResultBuffer()); };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(static_cast<size_t>(Ostrin::StringResultSize - 1), length);
+}
+
+TEST(ControlStatements, ScrollBarsButtonsAndAnyControl)
+{
+    auto o = prepareUiProgram(withControls(
+        "declare_variables lo, hi, pos, checked, sent, handleSent, exists, missing: INT\n"
+        "set_scroll_range w, 5, 0, 100\n"
+        "set_scroll_position w, 5, 40\n"
+        "pos = get_scroll_position(w, 5)\n"
+        "get_scroll_range w, 5, lo, hi\n"
+        "set_scroll_range w, -1, 0, 50\n"
+        "set_scroll_position w, -1, 20\n"
+        "set_scroll_range w, -2, 0, 50\n"
+        "set_scroll_position w, -7, 9\n"
+        "set_button_state w, 4, 1\n"
+        "checked = get_button_state(w, 4)\n"
+        "sent = send_message(w, 12, 0, \"sent title\")\n"
+        "hw = w\n"
+        "handleSent = send_message(hw, 14, 0, 0)\n"
+        "send_message w, 12, 0, \"typed\", 3\n"
+        "set_focus w, 3\n"
+        "{op249} 1\n"
+        "enable_control w, 8, 0\n"
+        "exists = control_exists(w, 8)\n"
+        "missing = control_exists(w, 99)\n"
+        "{op249} 2\n"));
+    ASSERT_TRUE(o);
+    HWND focus = nullptr;
+    o->hooks[1] = [&](UiTestOstrin&, Statement*) { focus = ::GetFocus(); };
+    o->hooks[2] = [](UiTestOstrin& t, Statement*) {
+        HWND w = hwndVar(t, "w");
+        EXPECT_EQ(40, ::GetScrollPos(control(t, 5), SB_CTL));
+        EXPECT_EQ(20, ::GetScrollPos(w, SB_HORZ)) << "id -1: the window's horizontal bar";
+        EXPECT_EQ(9, ::GetScrollPos(w, SB_VERT)) << "any other negative id: the vertical bar";
+        EXPECT_EQ(BST_CHECKED, ::SendMessageA(control(t, 4), BM_GETCHECK, 0, 0));
+        char text[32] = "";
+        ::GetWindowTextA(w, text, sizeof text);
+        EXPECT_STREQ("sent title", text);
+        ::GetWindowTextA(control(t, 3), text, sizeof text);
+        EXPECT_STREQ("typed", text) << "a fifth argument sends to that control";
+        EXPECT_FALSE(::IsWindowEnabled(control(t, 8)));
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    const struct { const char* var; int value; } wants[] = {
+        {"pos", 40}, {"lo", 0}, {"hi", 100}, {"checked", 1}, {"sent", 1},
+        {"handleSent", 10}, {"exists", 1}, {"missing", 0},
+    };
+    for (const auto& w : wants) EXPECT_EQ(w.value, intVar(*o, w.var)) << w.var;
+    HWND edit = ::GetDlgItem(hwndVar(*o, "w"), 3 + ControlIdBase);
+    EXPECT_EQ(edit, focus);
+}
+
+TEST(ControlStatements, Errors)
+{
+    struct Case {
+        const char* name;
+        const char* line;
+        int error;
+    };
+    const Case cases[] = {
+        {"list statement on an edit", "n = count_list_items(w, 3)", ErrControlClass},
+        {"list statement on a missing id", "n = count_list_items(w, 99)", ErrNoControl},
+        {"selection of a scroll bar", "n = get_selection(w, 5)", ErrControlClass},
+        {"column width of a combo box", "set_column_width w, 2, 50", ErrControlClass},
+        {"column width of a list box", "set_column_width w, 1, 50", 0},
+        {"button state 3", "set_button_state w, 4, 3", ErrRange},
+        {"button state -1 on a list box", "set_button_state w, 1, -1", ErrRange},
+        {"button state of a list box", "set_button_state w, 1, 1", ErrControlClass},
+        {"missing button before a bad state", "set_button_state w, 99, 3", ErrNoControl},
+        {"get button state of a list box", "n = get_button_state(w, 1)", ErrControlClass},
+        {"scroll position of a list box", "set_scroll_position w, 1, 3", ErrControlClass},
+        {"scroll position not numeric", "set_scroll_position w, 5, \"x\"", ErrNotNumeric},
+        {"scroll range into a literal", "get_scroll_range w, 5, 1, 2", ErrType},
+        {"scroll range into a string", "get_scroll_range w, 5, a, s", ErrNotInteger},
+        {"list text not a string", "add_list_item w, 1, 5", ErrType},
+        {"too few arguments", "add_list_item w, 1", ErrArgCount},
+        {"too many arguments", "n = get_selection(w, 1, 2)", ErrArgCount},
+        {"empty window", "n = count_list_items(e, 1)", ErrNoWindow},
+        {"not a window", "n = count_list_items(a, 1)", ErrType},
+        {"send to a literal", "n = send_message(5, 12, 0, 0)", ErrNoWindow},
+        {"send to an empty window", "n = send_message(e, 12, 0, 0)", ErrNoWindow},
+        {"send to a string", "n = send_message(s, 12, 0, 0)", ErrNoWindow},
+        {"send with a window as lParam", "n = send_message(w, 12, 0, w)", ErrType},
+        {"send to a missing control", "n = send_message(w, 12, 0, \"x\", 99)", ErrNoControl},
+        {"send with three arguments", "n = send_message(w, 12, 0)", ErrArgCount},
+        {"focus without window", "set_focus", ErrArgCount},
+        {"focus on a missing control", "set_focus w, 99", ErrNoControl},
+        {"enable a missing control", "enable_control w, 99, 1", ErrNoControl},
+        {"exists on an empty window", "n = control_exists(e, 1)", ErrNoWindow},
+        {"colours of a missing control", "set_control_colours w, 99, 0, 0", ErrNoControl},
+        {"colours not numeric", "set_control_colours w, 1, \"red\", 0", ErrNotNumeric},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withControls(std::string(c.line) + "\n"));
+        ASSERT_TRUE(o) << c.name;
+        EXPECT_EQ(c.error, runPrepared(*o).error) << c.name;
     }
 }
 
