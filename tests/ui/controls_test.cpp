@@ -17,9 +17,11 @@ namespace {
 
 constexpr int ControlIdBase = 2024;
 
-std::string withWindow(const std::string& body, const std::string& handler = "")
+// The handler may run from the first message of the window on: variables
+// it reads belong in `decls`.
+std::string withWindow(const std::string& body, const std::string& handler = "", const std::string& decls = "")
 {
-    return "declare_variables w, e: WINDOW\n"
+    return decls + "declare_variables w, e: WINDOW\n"
            "declare_variables d: DIALOG\n"
            "declare_variables a, b, n: INT\n"
            "declare_variables s: STRING\n"
@@ -364,6 +366,138 @@ TEST(ControlStatements, Errors)
         ASSERT_TRUE(o) << c.name;
         EXPECT_EQ(c.error, runPrepared(*o).error) << c.name;
     }
+}
+
+// Repaints everything now, so pixels can be read.
+void paintNow(HWND window)
+{
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpPending();
+}
+
+TEST(ControlColours, RequestsAnsweredInTheProgramsColours)
+{
+    // Text blue, background red (0x00BBGGRR).
+    struct Case {
+        const char* name;
+        const char* description;
+        int x, y;   // a background pixel of the control
+    };
+    const Case cases[] = {
+        {"edit", "E,,10,10,100,30,0,1", 20, 20},
+        {"owner-drawn push button", "B,Go,10,10,100,30,0,1", 6, 6},
+        {"static text", "T,Hi,10,10,100,30,0,1", 90, 20},
+        {"list box", "L,,10,10,100,60,0,1", 50, 40},
+        {"check box", "C,Tick,10,10,100,30,0,1", 95, 15},
+        {"scroll bar shaft", "S,,10,10,200,16,0,1", 150, 8},
+        {"drop-down list", "M,,10,10,100,100,3,1", 10, 10},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withWindow(std::string("add_controls w, \"") + c.description +
+                                             "\"\nset_control_colours w, 1, 0xFF0000, 0x0000FF\n{op249} 1\n"));
+        ASSERT_TRUE(o) << c.name;
+        COLORREF seen = CLR_INVALID;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            paintNow(hwndVar(t, "w"));
+            seen = screenPixel(control(t, 1), c.x, c.y);
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        EXPECT_EQ(RGB(255, 0, 0), seen) << c.name << std::hex << " pixel " << seen;
+    }
+}
+
+TEST(ControlColours, ColourPartAndScrollBarDefault)
+{
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"S,,10,10,200,16,0,1\", \"E,,10,40,100,24,0,2\", \"RE,,10,70,100,60,0,3\"\n"
+        "set_control_colours w, 1, 0, 0x00FF00\n"
+        "set_control_colours w, 2, 0x123456, 0x654321\n"
+        "set_control_colours w, 3, 0, 0x00FF00\n"
+        "{op249} 1\n"
+        "set_control_colours w, 1, 0, n\n"
+        "{op249} 2\n"));
+    ASSERT_TRUE(o);
+    COLORREF green = CLR_INVALID, back = CLR_INVALID, rich = CLR_INVALID;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        paintNow(hwndVar(t, "w"));
+        green = screenPixel(control(t, 1), 150, 8);
+        rich = screenPixel(control(t, 3), 50, 40);
+        CColorControl* edit = colourPartOf(CWnd::FromHandlePermanent(control(t, 2)));
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(0x123456u, edit->textColour);
+        EXPECT_EQ(0x654321u, edit->background());
+        // The system scroll-bar colour, for the next statement.
+        *reinterpret_cast<int32_t*>(var(t, "n")->data) = static_cast<int32_t>(::GetSysColor(COLOR_SCROLLBAR));
+    };
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        paintNow(hwndVar(t, "w"));
+        back = screenPixel(control(t, 1), 150, 8);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(RGB(0, 255, 0), green) << std::hex << green;
+    EXPECT_EQ(RGB(0, 255, 0), rich) << "a rich edit keeps its background in the control " << std::hex << rich;
+    EXPECT_NE(RGB(0, 255, 0), back) << "the system colour gives the default painting back";
+}
+
+TEST(ControlEvents, NotificationsReachTheHandler)
+{
+    // Each handler line keeps the notification code (plus 100, so that 0
+    // shows it came) of one control.
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"B,Go,10,10,80,24,0,7\", \"E,,10,40,80,24,0,3\", \"L,,10,70,80,80,1,1\", "
+        "\"S,,100,10,200,16,0,5\"\n"
+        "add_list_item w, 1, \"first\"\n"
+        "add_list_item w, 1, \"second\"\n"
+        "{op249} 1\n",
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_CONTROL_ID = 7 then button = EVENT_NOTIFY + 100\n"
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_CONTROL_ID = 3 & edit = 0 then edit = EVENT_NOTIFY + 100\n"
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_CONTROL_ID = 1 & EVENT_NOTIFY = 1 then list = EVENT_NOTIFY + 100\n"
+        "conditional EVENT_CODE = WM_HSCROLL then scroll = EVENT_CONTROL_ID\n"
+        "conditional EVENT_CODE = WM_HSCROLL then scrollCode = EVENT_WPARAM\n"
+        "conditional EVENT_CODE = EV_CONTROL then window = CURRENT_WINDOW = w\n",
+        "declare_variables button, edit, list, scroll, scrollCode, window: INT\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) {
+        ::SendMessageA(control(t, 7), BM_CLICK, 0, 0);
+        ::SendMessageA(control(t, 3), WM_CHAR, 'x', 0);
+        // A click on the second item of the list.
+        RECT item = {};
+        ::SendMessageA(control(t, 1), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+        const LPARAM at = MAKELPARAM(item.left + 5, item.top + 2);
+        ::SendMessageA(control(t, 1), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageA(control(t, 1), WM_LBUTTONUP, 0, at);
+        ::SetFocus(control(t, 5));
+        ::SendMessageA(control(t, 5), WM_KEYDOWN, VK_RIGHT, 0);
+        pumpPending();
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(100 + BN_CLICKED, intVar(*o, "button"));
+    EXPECT_EQ(100 + EN_UPDATE, intVar(*o, "edit")) << "the first notification of typing";
+    EXPECT_EQ(100 + LBN_SELCHANGE, intVar(*o, "list"));
+    EXPECT_EQ(5, intVar(*o, "scroll"));
+    EXPECT_EQ(SB_LINERIGHT, intVar(*o, "scrollCode"));
+    EXPECT_EQ(1, intVar(*o, "window"));
+}
+
+TEST(ControlEvents, HandlerMayCloseTheWindowOfTheButtonClicked)
+{
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"B,Close,10,10,80,24,0,7\", \"E,,10,40,80,24,0,3\"\n"
+        "{op249} 1\n"
+        "clicked = clicked + 10\n",
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_NOTIFY = 0 then close_window w\n"
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_NOTIFY = 0 then clicked = 1\n",
+        "declare_variables clicked: INT\n"));
+    ASSERT_TRUE(o);
+    HWND button = nullptr;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        button = control(t, 7);
+        ::SendMessageA(button, BM_CLICK, 0, 0);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(11, intVar(*o, "clicked"));
+    EXPECT_FALSE(::IsWindow(button));
+    EXPECT_EQ(nullptr, windowVar(*o, "w"));
 }
 
 }  // namespace
