@@ -500,4 +500,120 @@ TEST(ControlEvents, HandlerMayCloseTheWindowOfTheButtonClicked)
     EXPECT_EQ(nullptr, windowVar(*o, "w"));
 }
 
+// Writes an 8 x 8 picture of one colour as a 24-bit BMP file and returns
+// its full path (which has a drive colon, so controls read it as a file).
+std::string writeBitmap(const char* name, COLORREF colour)
+{
+    constexpr int Side = 8, RowBytes = Side * 3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = Side;
+    info.biHeight = Side;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + RowBytes * Side;
+    std::string pixels;
+    for (int i = 0; i < Side * Side; ++i) {
+        pixels += static_cast<char>(GetBValue(colour));
+        pixels += static_cast<char>(GetGValue(colour));
+        pixels += static_cast<char>(GetRValue(colour));
+    }
+    FILE* f = std::fopen(name, "wb");
+    if (!f) return "";
+    std::fwrite(&file, sizeof file, 1, f);
+    std::fwrite(&info, sizeof info, 1, f);
+    std::fwrite(pixels.data(), 1, pixels.size(), f);
+    std::fclose(f);
+    char full[MAX_PATH] = "";
+    ::GetFullPathNameA(name, sizeof full, full, nullptr);
+    return full;
+}
+
+TEST(ControlPictures, TextNamesThePicture)
+{
+    const std::string red = writeBitmap("picture_red.bmp", RGB(255, 0, 0));
+    const std::string blue = writeBitmap("picture_blue.bmp", RGB(0, 0, 255));
+    ASSERT_FALSE(red.empty());
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"T," + red + ",10,10,40,40,0x0E,1\", \"B," + red + ",60,10,40,40,0x80,2\"\n"
+        "{op249} 1\n"
+        "send_message w, 12, 0, \"" + blue + "\", 1\n"
+        "{op249} 2\n"
+        "send_message w, 12, 0, \"Q:\\nowhere.bmp\", 1\n"
+        "send_message w, 12, 0, \"" + blue + "\", 2\n"
+        "{op249} 3\n"));
+    ASSERT_TRUE(o);
+    HGDIOBJ first = nullptr, second = nullptr, buttonFirst = nullptr;
+    COLORREF before = CLR_INVALID, after = CLR_INVALID;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        first = reinterpret_cast<HGDIOBJ>(::SendMessageA(control(t, 1), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        buttonFirst = reinterpret_cast<HGDIOBJ>(::SendMessageA(control(t, 2), BM_GETIMAGE, IMAGE_BITMAP, 0));
+        paintNow(hwndVar(t, "w"));
+        before = screenPixel(control(t, 1), 2, 2);
+    };
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        second = reinterpret_cast<HGDIOBJ>(::SendMessageA(control(t, 1), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        paintNow(hwndVar(t, "w"));
+        after = screenPixel(control(t, 1), 2, 2);
+    };
+    o->hooks[3] = [&](UiTestOstrin& t, Statement*) {
+        EXPECT_EQ(second, reinterpret_cast<HGDIOBJ>(::SendMessageA(control(t, 1), STM_GETIMAGE, IMAGE_BITMAP, 0)))
+            << "a picture that cannot be loaded leaves the old one";
+        EXPECT_EQ(OBJ_BITMAP, static_cast<int>(::GetObjectType(second))) << "and does not delete it";
+        HGDIOBJ buttonSecond = reinterpret_cast<HGDIOBJ>(::SendMessageA(control(t, 2), BM_GETIMAGE, IMAGE_BITMAP, 0));
+        EXPECT_TRUE(buttonSecond && buttonSecond != buttonFirst) << "the button's picture changed too";
+        EXPECT_EQ(0, static_cast<int>(::GetObjectType(buttonFirst))) << "the button's old picture is freed";
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(buttonFirst);
+    EXPECT_EQ(RGB(255, 0, 0), before) << std::hex << before;
+    EXPECT_TRUE(second && second != first);
+    EXPECT_EQ(0, static_cast<int>(::GetObjectType(first))) << "the replaced picture is freed";
+    EXPECT_EQ(RGB(0, 0, 255), after) << std::hex << after;
+}
+
+TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
+{
+    const std::string red = writeBitmap("leak_red.bmp", RGB(255, 0, 0));
+    const std::string blue = writeBitmap("leak_blue.bmp", RGB(0, 0, 255));
+    // 100 windows of 10 controls each: coloured, recoloured, painted,
+    // pictures replaced, then closed.
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "declare_variables n, k: INT\n"
+        "counted_loop n, 1, 101\n"
+        "conditional n = 2 then {op249} 1\n"
+        "open_window w, 10, 10, 300, 200, 0, 0, \"leak\", h\n"
+        "add_controls w, \"B,b,0,0,40,20,0,1\", \"C,c,40,0,40,20,0,2\", \"E,,80,0,40,20,0,3\", "
+        "\"L,,0,20,40,40,0,4\", \"S,,40,20,80,16,0,5\", \"M,,0,60,60,80,3,6\", \"T,t,60,60,40,20,0,7\", "
+        "\"T," + red + ",100,60,8,8,0x0E,8\", \"B," + red + ",120,60,8,8,0x80,9\", \"RE,,0,100,60,40,0,10\"\n"
+        "counted_loop k, 1, 10\n"
+        "set_control_colours w, k, n, k * 1000\n"
+        "set_control_colours w, k, k, n * 1000\n"
+        "next_step k\n"
+        "send_message w, 12, 0, \"" + blue + "\", 8\n"
+        "send_message w, 12, 0, \"" + blue + "\", 9\n"
+        "{op249} 2\n"
+        "close_window w\n"
+        "next_step n\n"
+        "jump finish\n"
+        "h:\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    long start = 0;
+    o->hooks[1] = [&](UiTestOstrin&, Statement*) {
+        pumpPending();
+        start = gdiObjectsHeld();
+    };
+    o->hooks[2] = [](UiTestOstrin& t, Statement*) { paintNow(hwndVar(t, "w")); };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    pumpPending();
+    EXPECT_LE(gdiObjectsHeld() - start, 5) << "GDI objects left behind by 1,000 coloured controls";
+}
+
 }  // namespace
