@@ -12,6 +12,7 @@
 
 #include "support/ui_harness.h"
 #include "ui/controls/color_controls.h"
+#include "ui/controls/re_ole_callback.h"
 
 namespace {
 
@@ -614,6 +615,123 @@ TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
     ASSERT_EQ(0, runPrepared(*o).error);
     pumpPending();
     EXPECT_LE(gdiObjectsHeld() - start, 5) << "GDI objects left behind by 1,000 coloured controls";
+}
+
+TEST(ControlClasses, PushButtonOutlinedWhenFocusedOrDefault)
+{
+    // The one-pixel outline is drawn with the DC's pen (black); without it
+    // the corner belongs to the raised frame.
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"B,One,10,10,80,30,0,1\", \"B,Two,100,10,80,30,0,2\"\n"
+        "set_focus w, 1\n"
+        "{op249} 1\n"));
+    ASSERT_TRUE(o);
+    COLORREF focused = CLR_INVALID, plain = CLR_INVALID;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        paintNow(hwndVar(t, "w"));
+        focused = screenPixel(control(t, 1), 0, 0);
+        plain = screenPixel(control(t, 2), 0, 0);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(RGB(0, 0, 0), focused) << std::hex << focused;
+    EXPECT_NE(RGB(0, 0, 0), plain) << std::hex << plain;
+}
+
+TEST(ControlClasses, StatusBarOfAnMdiFrameShrinksTheClient)
+{
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "open_window w, 20, 20, 400, 300, 0x20, 0, \"frame\", h\n"
+        "{op249} 1\n"
+        "add_controls w, \"SW,,0,0,0,0,0,1\"\n"
+        "{op249} 2\n"
+        "jump finish\nh:\nreturn\nfinish:\n");
+    ASSERT_TRUE(o);
+    RECT before = {}, after = {};
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) { ::GetClientRect(windowVar(t, "w")->client()->GetSafeHwnd(), &before); };
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        COstrinWnd* frame = windowVar(t, "w");
+        ::GetClientRect(frame->client()->GetSafeHwnd(), &after);
+        HWND bar = ::GetDlgItem(frame->GetSafeHwnd(), 1 + ControlIdBase);
+        ASSERT_TRUE(bar) << "the frame's own child, not its client's";
+        EXPECT_EQ(CWnd::FromHandlePermanent(bar), frame->statusBar);
+        RECT r = {};
+        ::GetWindowRect(bar, &r);
+        EXPECT_EQ(before.bottom - (r.bottom - r.top), after.bottom);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+}
+
+TEST(ControlClasses, ToolbarButtonsAndTooltips)
+{
+    auto o = prepareUiProgram(withWindow("{op249} 1\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) {
+        COstrinWnd* w = windowVar(t, "w");
+        auto* bar = new CColorToolbar;
+        ASSERT_TRUE(bar->CreateEx(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_TOP | TBSTYLE_TOOLTIPS, 0, 0,
+                                  0, 0, w->GetSafeHwnd(), reinterpret_cast<HMENU>(UINT_PTR{3000})));
+        w->addControl(bar);
+        ::SendMessageA(*bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+        const UINT first[] = {1 + ControlIdBase, 2 + ControlIdBase};
+        ASSERT_EQ(1, bar->setButtons(first, 2));
+        const UINT ids[] = {10 + ControlIdBase, 0, 11 + ControlIdBase};
+        ASSERT_EQ(1, bar->setButtons(ids, 3));
+        ASSERT_EQ(3, ::SendMessageA(*bar, TB_BUTTONCOUNT, 0, 0)) << "the earlier buttons are gone";
+        struct Want { int command; BYTE style; int image; };
+        const Want wants[] = {{10 + ControlIdBase, 0, 0}, {0, TBSTYLE_SEP, 8}, {11 + ControlIdBase, 0, 1}};
+        for (int k = 0; k < 3; ++k) {
+            TBBUTTON b = {};
+            ::SendMessageA(*bar, TB_GETBUTTON, k, reinterpret_cast<LPARAM>(&b));
+            EXPECT_EQ(wants[k].command, b.idCommand) << "button " << k;
+            EXPECT_EQ(wants[k].style, b.fsStyle & TBSTYLE_SEP) << "button " << k;
+            EXPECT_EQ(wants[k].image, b.iBitmap) << "button " << k << ": image, or a separator's width";
+        }
+
+        bar->setTooltip(10, std::string(100, 'x').c_str());
+        bar->setTooltip(11, "first");
+        bar->setTooltip(11, "second");
+        bar->setTooltip(0, "ignored");
+        struct Ask { UINT_PTR id; const char* want; };
+        const Ask asks[] = {
+            {10 + ControlIdBase, nullptr},
+            {11 + ControlIdBase, "second"},
+            {12 + ControlIdBase, ""},
+        };
+        for (const Ask& a : asks) {
+            NMTTDISPINFOA info = {};
+            info.hdr.hwndFrom = nullptr;
+            info.hdr.idFrom = a.id;
+            info.hdr.code = TTN_NEEDTEXTA;
+            const LRESULT answer = ::SendMessageA(*bar, WM_NOTIFY, a.id, reinterpret_cast<LPARAM>(&info));
+            EXPECT_EQ(1, answer) << a.id;
+            const std::string got = info.lpszText ? info.lpszText : info.szText;
+            EXPECT_EQ(a.want ? std::string(a.want) : std::string(79, 'x'), got) << a.id;
+        }
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+}
+
+TEST(ControlClasses, RichEditCallbackGivesStorageAndAcceptsObjects)
+{
+    auto* callback = new REOLECallback;
+    callback->AddRef();
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(S_OK, callback->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+    unknown->Release();
+    void* other = nullptr;
+    EXPECT_EQ(E_NOINTERFACE, callback->QueryInterface(IID_IStorage, &other));
+    EXPECT_EQ(nullptr, other);
+    IStorage* storage = nullptr;
+    ASSERT_EQ(S_OK, callback->GetNewStorage(&storage));
+    ASSERT_TRUE(storage);
+    IStream* stream = nullptr;
+    EXPECT_EQ(S_OK, storage->CreateStream(L"x", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream));
+    if (stream) stream->Release();
+    storage->Release();
+    EXPECT_EQ(S_OK, callback->QueryInsertObject(nullptr, nullptr, 0));
+    EXPECT_EQ(E_NOTIMPL, callback->GetContextMenu(0, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0u, callback->Release());
 }
 
 }  // namespace

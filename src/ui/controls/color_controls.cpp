@@ -2,11 +2,14 @@
 // colour-aware controls.
 #include "ui/controls/color_controls.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "ui/controls/control_creation.h"
 #include "ui/controls/re_ole_callback.h"
 
 namespace {
@@ -289,6 +292,72 @@ void CColorRichEdit::PreSubclassWindow()
     if (m_callback) ::PostMessageA(m_hwnd, EM_SETOLECALLBACK, 0, reinterpret_cast<LPARAM>(m_callback));
 }
 
+// --- Toolbars ------------------------------------------------------------------------------
+
+CColorToolbar::CColorToolbar() { setBackground(::GetSysColor(COLOR_BTNFACE)); }
+
+int CColorToolbar::setButtons(const UINT* ids, int count)
+{
+    for (LRESULT n = ::SendMessageA(m_hwnd, TB_BUTTONCOUNT, 0, 0); n > 0; --n)
+        ::SendMessageA(m_hwnd, TB_DELETEBUTTON, 0, 0);
+    const bool vertical = (::GetWindowLongA(m_hwnd, GWL_STYLE) & CCS_VERT) != 0;
+    int image = 0;
+    for (int k = 0; k < count; ++k) {
+        TBBUTTON button = {};
+        button.fsState = TBSTATE_ENABLED;
+        if (ids) {
+            if (vertical) button.fsState |= TBSTATE_WRAP;
+            if (ids[k] == 0) {
+                button.fsStyle = TBSTYLE_SEP;
+                button.iBitmap = 8;   // a separator's width
+            } else {
+                button.idCommand = static_cast<int>(ids[k]);
+                button.iBitmap = image;
+                button.iString = image;
+                ++image;
+            }
+        }
+        if (!::SendMessageA(m_hwnd, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button))) return 0;
+    }
+    return 1;
+}
+
+void CColorToolbar::setTooltip(int programId, const char* text)
+{
+    if (programId == 0 || !text) return;
+    Tooltip* entry = nullptr;
+    for (Tooltip& t : m_tooltips)
+        if (t.programId == programId) entry = &t;
+    if (!entry) entry = &m_tooltips.emplace_back(Tooltip{programId, {}});
+    std::strncpy(entry->text, text, TooltipLength);
+    entry->text[TooltipLength] = 0;
+}
+
+bool CColorToolbar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (!header) return CColorControlT<CToolBarCtrl>::OnNotify(wParam, lParam, result);
+    const int code = static_cast<int>(header->code);
+    if (code == static_cast<int>(TTN_NEEDTEXTA)) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+        UINT_PTR id = header->idFrom;
+        if (info->uFlags & TTF_IDISHWND) id = static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(id)));
+        info->lpszText = nullptr;
+        info->szText[0] = 0;
+        for (Tooltip& t : m_tooltips)
+            if (static_cast<UINT_PTR>(t.programId + ControlIdBase) == id) info->lpszText = t.text;
+        *result = 1;
+        return true;
+    }
+    // The tooltip's other notifications and custom drawing need nothing.
+    if ((code <= -521 && code >= -549) || code == static_cast<int>(NM_CUSTOMDRAW)) {
+        *result = 0;
+        return true;
+    }
+    return CColorControlT<CToolBarCtrl>::OnNotify(wParam, lParam, result);
+}
+
+template class CColorControlT<CToolBarCtrl>;
 template class CColorControlT<CButton>;
 template class CColorControlT<CStatic>;
 template class CColorControlT<CComboBox>;

@@ -14,6 +14,8 @@
 // next picture; a new picture replaces the old only once it has loaded.
 #pragma once
 
+#include <vector>
+
 #include "framework/controls.h"
 #include "framework/gdi.h"
 
@@ -130,4 +132,29 @@ public:
 
 private:
     REOLECallback* m_callback = nullptr;   // one reference held
+};
+
+// A toolbar with the program's buttons and a tooltip text per button.
+class CColorToolbar : public CColorControlT<CToolBarCtrl> {
+public:
+    static constexpr int TooltipLength = 79;
+
+    CColorToolbar();
+    // Replaces every button: a command id per button, 0 for a separator
+    // (8 pixels wide); the buttons take the images and strings 0, 1, 2 ...
+    // in order. Without ids, `count` empty buttons. 0 when Windows refuses
+    // a button (the ones added so far stay), else 1.
+    int setButtons(const UINT* ids, int count);
+    // The tooltip text of the button with this program id (cut to 79
+    // characters); a later text replaces it. Nothing for id 0 or no text.
+    void setTooltip(int programId, const char* text);
+    // Answers the tooltip's text requests from the texts set.
+    bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    struct Tooltip {
+        int programId;
+        char text[TooltipLength + 1];
+    };
+    std::vector<Tooltip> m_tooltips;
 };
