@@ -13,6 +13,7 @@
 #include "support/ui_harness.h"
 #include "ui/controls/color_controls.h"
 #include "ui/controls/re_ole_callback.h"
+#include "ui/windows/ostrin_dlg.h"
 
 namespace {
 
@@ -732,6 +733,165 @@ TEST(ControlClasses, RichEditCallbackGivesStorageAndAcceptsObjects)
     EXPECT_EQ(S_OK, callback->QueryInsertObject(nullptr, nullptr, 0));
     EXPECT_EQ(E_NOTIMPL, callback->GetContextMenu(0, nullptr, nullptr, nullptr));
     EXPECT_EQ(0u, callback->Release());
+}
+
+// A modeless dialog d with a control of every kind, ids 1 to 11.
+const char* const DialogControls =
+    "add_controls d, \"B,Push,10,10,80,24,0,1\", \"C,Check,10,40,80,20,0,2\", \"R,Radio,10,65,80,20,0,3\", "
+    "\"E,,100,10,100,24,0,4\", \"L,,100,40,100,60,1,5\", \"M,,210,10,100,100,3,6\", \"S,,210,40,100,16,0,7\", "
+    "\"T,Label,210,65,100,20,0,8\", \"LV,,10,110,100,60,0,9\", \"SW,,0,0,0,0,0,10\", \"RE,,120,110,100,60,0,11\"\n";
+
+std::string withDialog(const std::string& body, const std::string& handler = "", const std::string& decls = "")
+{
+    return decls +
+           "declare_variables d, e: DIALOG\n"
+           "declare_variables n, ended: INT\n"
+           "create_dialog d, 30, 30, 400, 300, WS_CAPTION | WS_SYSMENU, 0, \"controls\", h\n" + body +
+           "jump finish\n"
+           "h:\n" + handler +
+           "return\n"
+           "finish:\n";
+}
+
+HWND dialogItem(UiTestOstrin& t, int programId)
+{
+    COstrinDlg* d = dialogVar(t, "d");
+    return d && d->GetSafeHwnd() ? ::GetDlgItem(d->GetSafeHwnd(), programId + ControlIdBase) : nullptr;
+}
+
+// Every item of the dialog is a control of its kind bound to its object.
+void expectBoundItems(UiTestOstrin& t, const char* when)
+{
+    struct Want { int id; const char* cls; const char* text; };
+    const Want wants[] = {
+        {1, "Button", "Push"}, {2, "Button", "Check"}, {3, "Button", "Radio"}, {4, "Edit", ""},
+        {5, "ListBox", ""}, {6, "ComboBox", ""}, {7, "ScrollBar", ""}, {8, "Static", "Label"},
+        {9, "SysListView32", ""}, {10, "msctls_statusbar32", ""}, {11, "RichEdit", ""},
+    };
+    for (const Want& w : wants) {
+        HWND item = dialogItem(t, w.id);
+        ASSERT_TRUE(item) << when << ": control " << w.id;
+        EXPECT_STRCASEEQ(w.cls, className(item).c_str()) << when << ": control " << w.id;
+        char text[32] = "";
+        ::GetWindowTextA(item, text, sizeof text);
+        EXPECT_STREQ(w.text, text) << when << ": control " << w.id;
+        CColorControl* colours = colourPartOf(CWnd::FromHandlePermanent(item));
+        ASSERT_TRUE(colours) << when << ": control " << w.id << " is bound to its object";
+        EXPECT_EQ(w.id + ControlIdBase, colours->controlId) << when;
+    }
+    EXPECT_EQ(BS_OWNERDRAW, ::GetWindowLongA(dialogItem(t, 1), GWL_STYLE) & 0xF) << when << ": push button";
+    EXPECT_EQ(BS_AUTOCHECKBOX, ::GetWindowLongA(dialogItem(t, 2), GWL_STYLE) & 0xF) << when << ": check box";
+}
+
+TEST(DialogControls, ItemsOfEveryKindSubclassedWhenShown)
+{
+    auto o = prepareUiProgram(withDialog(std::string(DialogControls) +
+                                         "{op249} 1\n"
+                                         "show_dialog d\n"
+                                         "{op249} 2\n"
+                                         "close_dialog d\n"
+                                         "show_dialog d\n"
+                                         "{op249} 3\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) {
+        COstrinDlg* d = dialogVar(t, "d");
+        ASSERT_TRUE(d);
+        ASSERT_EQ(11, d->dialogTemplate().itemCount());
+        ASSERT_EQ(11, d->controlCount());
+        // The edit at 100,10 size 100 x 24: each edge in dialog units.
+        const CDlgTempl::CDlgItemTempl* edit = d->dialogTemplate().getItem(4 + ControlIdBase, false);
+        ASSERT_TRUE(edit);
+        const RECT want = d->toDialogUnits(100, 10, 200, 34);
+        const DLGITEMTEMPLATE& h = edit->header();
+        EXPECT_EQ(want.left, h.x);
+        EXPECT_EQ(want.top, h.y);
+        EXPECT_EQ(want.right - want.left, h.cx);
+        EXPECT_EQ(want.bottom - want.top, h.cy);
+        EXPECT_EQ(static_cast<DWORD>(WS_CHILD | WS_VISIBLE | WS_BORDER), h.style & (WS_CHILD | WS_VISIBLE | WS_BORDER));
+        const CDlgTempl::CDlgItemTempl* rich = d->dialogTemplate().getItem(11 + ControlIdBase, false);
+        ASSERT_TRUE(rich);
+        EXPECT_EQ(std::wstring(L"RichEdit"), std::wstring(rich->className()));
+        const CDlgTempl::CDlgItemTempl* list = d->dialogTemplate().getItem(5 + ControlIdBase, false);
+        ASSERT_TRUE(list);
+        EXPECT_EQ(static_cast<DWORD>(WS_BORDER | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_NOTIFY),
+                  list->header().style & 0x00FFFFFF);
+    };
+    o->hooks[2] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "shown"); };
+    o->hooks[3] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "shown again"); };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+}
+
+TEST(DialogControls, ModalRunStatementsAndColours)
+{
+    // Inside the modal run the handler drives the controls, then ends it.
+    auto o = prepareUiProgram(withDialog(
+        std::string(DialogControls) + "ended = run_dialog(d)\n",
+        "conditional EVENT_CODE = WM_INITDIALOG\n"
+        "{op249} 1\n"
+        "add_list_item d, 5, \"one\"\n"
+        "add_list_item d, 6, \"two\"\n"
+        "set_selection d, 6, 0\n"
+        "set_button_state d, 2, 1\n"
+        "set_scroll_range d, 7, 0, 10\n"
+        "set_scroll_position d, 7, 4\n"
+        "set_control_colours d, 4, 0, 0x0000FF\n"
+        "set_control_colours d, 1, 0xFFFFFF, 0x00FF00\n"
+        "{op249} 2\n"
+        "close_dialog d, 2031\n"
+        "end_conditional\n"
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_CONTROL_ID = 1 then clicked = EVENT_NOTIFY + 100\n",
+        "declare_variables clicked: INT\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "run"); };
+    COLORREF edit = CLR_INVALID, button = CLR_INVALID;
+    LRESULT count = -1, selected = -1, checked = -1, position = -1;
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        COstrinDlg* d = dialogVar(t, "d");
+        ::ShowWindow(d->GetSafeHwnd(), SW_SHOW);
+        paintNow(d->GetSafeHwnd());
+        edit = screenPixel(dialogItem(t, 4), 10, 10);
+        button = screenPixel(dialogItem(t, 1), 6, 6);
+        count = ::SendMessageA(dialogItem(t, 5), LB_GETCOUNT, 0, 0);
+        selected = ::SendMessageA(dialogItem(t, 6), CB_GETCURSEL, 0, 0);
+        checked = ::SendMessageA(dialogItem(t, 2), BM_GETCHECK, 0, 0);
+        position = ::GetScrollPos(dialogItem(t, 7), SB_CTL);
+        ::SendMessageA(dialogItem(t, 1), BM_CLICK, 0, 0);
+    };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    EXPECT_EQ(7, intVar(*o, "ended"));
+    EXPECT_EQ(RGB(255, 0, 0), edit) << std::hex << edit;
+    EXPECT_EQ(RGB(0, 255, 0), button) << std::hex << button;
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(0, selected);
+    EXPECT_EQ(BST_CHECKED, checked);
+    EXPECT_EQ(4, position);
+    EXPECT_EQ(100 + BN_CLICKED, intVar(*o, "clicked"));
+}
+
+TEST(DialogControls, AddErrors)
+{
+    struct Case {
+        const char* name;
+        const char* line;
+        int error;
+        int items;   // template items afterwards
+    };
+    const Case cases[] = {
+        {"id used twice", "add_controls d, \"B,a,1,1,5,5,0,1\", \"E,,1,1,5,5,0,1\"", ErrControlIdUsed, 1},
+        {"program id 0", "add_controls d, \"B,a,1,1,5,5,0,0\"", ErrControlIdZero, 0},
+        {"no kind yet adds nothing", "add_controls d, \"X,a,1,1,5,5,0,1\", \"T,b,1,1,5,5,0,2\"", 0, 1},
+        {"empty dialog", "add_controls e, \"B,a,1,1,5,5,0,1\"", ErrNoWindow, 0},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withDialog(std::string(c.line) + "\n"));
+        ASSERT_TRUE(o) << c.name;
+        EXPECT_EQ(c.error, runPrepared(*o).error) << c.name;
+        ASSERT_TRUE(dialogVar(*o, "d")) << c.name;
+        EXPECT_EQ(c.items, dialogVar(*o, "d")->dialogTemplate().itemCount()) << c.name;
+        EXPECT_EQ(c.items, dialogVar(*o, "d")->controlCount()) << c.name;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "interp/convert.h"
 #include "interp/ostrin.h"
 #include "ui/controls/color_controls.h"
+#include "ui/windows/ostrin_dlg.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -134,18 +135,6 @@ CWnd* newControlObject(int kind)
     }
 }
 
-const char* dialogClassName(int kind)
-{
-    const KindInfo* k = kindInfo(kind);
-    return k ? k->dialogClass : "";
-}
-
-DWORD kindStyle(int kind)
-{
-    const KindInfo* k = kindInfo(kind);
-    return k ? k->dialogStyle : 0;
-}
-
 CWnd* COstrinWnd::createControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id)
 {
     const KindInfo* k = kindInfo(kind);
@@ -166,11 +155,30 @@ CWnd* COstrinWnd::createControl(int kind, const char* caption, DWORD style, cons
     return control;
 }
 
+void COstrinDlg::addControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id)
+{
+    // A description that names no kind adds nothing, as on a window: an
+    // item without a class would keep the whole dialog from being made.
+    const KindInfo* k = kindInfo(kind);
+    if (!k) return;
+    CWnd* control = newControlObject(kind);
+    if (!control) return;
+    if (!m_template.addItem(static_cast<short>(r.left), static_cast<short>(r.top), static_cast<short>(r.right - r.left),
+                            static_cast<short>(r.bottom - r.top), static_cast<WORD>(id), style | k->dialogStyle,
+                            k->dialogClass, caption)) {
+        delete control;
+        return;
+    }
+    colourPartOf(control)->controlId = static_cast<int>(id);
+    addControlObject(control, static_cast<int>(id));
+}
+
 Statement* Ostrin::addControls(Statement* st)
 {
     CWnd* target = windowArg(*this, st, 0, KindWinOrDlg);
     if (!target) return nullptr;
     auto* window = target->IsKindOf(&COstrinWnd::classCOstrinWnd) ? static_cast<COstrinWnd*>(target) : nullptr;
+    auto* dialog = window ? nullptr : dynamic_cast<COstrinDlg*>(target);
 
     ControlDescription d;
     for (int i = 1; i < st->argCount; ++i) {
@@ -182,7 +190,16 @@ Statement* Ostrin::addControls(Statement* st)
         if (d.programId == 0) return fail(ErrControlIdZero);
         const UINT id = static_cast<UINT>(d.programId + ControlIdBase);
 
-        if (!window) return fail(ErrType);   // dialogs take their controls as template items
+        // Any other object (a control a program named by its handle) takes none.
+        if (!window && !dialog) return fail(ErrType);
+        if (dialog) {
+            // Edges in dialog units, each truncated on its own.
+            const RECT& p = d.placement;
+            const RECT units = dialog->toDialogUnits(p.left, p.top, p.right, p.bottom);
+            if (dialog->dialogTemplate().getItem(static_cast<int32_t>(id), false)) return fail(ErrControlIdUsed);
+            dialog->addControl(d.kind, d.caption.c_str(), d.style, units, id);
+            continue;
+        }
         if (window->GetSafeHwnd() && ::GetDlgItem(window->GetSafeHwnd(), static_cast<int>(id)))
             return fail(ErrControlIdUsed);
         // A control Windows refuses is not reported.
