@@ -29,18 +29,19 @@ constexpr DWORD ListBoxStyle = WS_BORDER | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS
 constexpr DWORD ComboBoxStyle = WS_BORDER | CBS_NOINTEGRALHEIGHT | CBS_HASSTRINGS;  // 0x00800600
 
 const KindInfo Kinds[] = {
-    {KindPushButton, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindCheckBox, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindRadioButton, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindEdit, "EDIT", "EDIT", WS_EX_CLIENTEDGE, WS_BORDER, WS_BORDER, false},
-    {KindListBox, "LISTBOX", "LISTBOX", WS_EX_CLIENTEDGE, ListBoxStyle, ListBoxStyle, false},
-    {KindScrollBar, "SCROLLBAR", "SCROLLBAR", 0, 0, 0, false},
-    {KindComboBox, "COMBOBOX", "COMBOBOX", WS_EX_CLIENTEDGE, ComboBoxStyle, ComboBoxStyle, false},
-    {KindStatic, "STATIC", "STATIC", 0, 0, 0, true},
-    {KindListView, "SysListView32", "SysListView32", 0, 0, WS_BORDER, false},
-    {KindStatusBar, "msctls_statusbar32", "msctls_statusbar32", 0, 0, 0, false},
-    // The client edge follows the program's border (see createControl).
-    {KindRichEdit, "RICHEDIT", "RichEdit", 0, 0, 0, false},
+    {KindPushButton, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindCheckBox, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindRadioButton, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindEdit, controlclass::Edit, "EDIT", WS_EX_CLIENTEDGE, WS_BORDER, WS_BORDER, false},
+    {KindListBox, controlclass::ListBox, "LISTBOX", WS_EX_CLIENTEDGE, ListBoxStyle, ListBoxStyle, false},
+    {KindScrollBar, controlclass::ScrollBar, "SCROLLBAR", 0, 0, 0, false},
+    {KindComboBox, controlclass::ComboBox, "COMBOBOX", WS_EX_CLIENTEDGE, ComboBoxStyle, ComboBoxStyle, false},
+    {KindStatic, controlclass::Static, "STATIC", 0, 0, 0, true},
+    {KindListView, controlclass::ListView, "SysListView32", 0, 0, WS_BORDER, false},
+    {KindStatusBar, controlclass::StatusBar, "msctls_statusbar32", 0, 0, 0, false},
+    // The client edge follows the program's border (see createControl);
+    // templates name the class as the rich edit library registers it.
+    {KindRichEdit, controlclass::RichEdit, "RichEdit", 0, 0, 0, false},
 };
 
 const KindInfo* kindInfo(int kind)
