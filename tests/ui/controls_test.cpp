@@ -578,6 +578,44 @@ TEST(ControlPictures, TextNamesThePicture)
     EXPECT_EQ(RGB(0, 0, 255), after) << std::hex << after;
 }
 
+TEST(ControlPictures, ResourcesByNumberAndByName)
+{
+    struct Case {
+        const char* name;
+        const char* description;
+        COLORREF want;
+    };
+    const Case cases[] = {
+        {"static, decimal number", "T,101,10,10,40,40,0x0E,1", RGB(0, 255, 0)},
+        {"static, hexadecimal number", "T,0x65,10,10,40,40,0x0E,1", RGB(0, 255, 0)},
+        {"static, name", "T,BLUEPIC,10,10,40,40,0x0E,1", RGB(0, 0, 255)},
+        {"bitmap button, name", "B,BLUEPIC,10,10,40,40,0x80,1", RGB(0, 0, 255)},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withWindow(std::string("add_controls w, \"") + c.description + "\"\n{op249} 1\n"));
+        ASSERT_TRUE(o) << c.name;
+        HGDIOBJ picture = nullptr;
+        COLORREF seen = CLR_INVALID;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            const bool button = className(control(t, 1)) == "Button";
+            picture = reinterpret_cast<HGDIOBJ>(
+                ::SendMessageA(control(t, 1), button ? BM_GETIMAGE : STM_GETIMAGE, IMAGE_BITMAP, 0));
+            if (!button) {
+                paintNow(hwndVar(t, "w"));
+                seen = screenPixel(control(t, 1), 2, 2);
+            }
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        ASSERT_TRUE(picture) << c.name;
+        BITMAP bm = {};
+        ASSERT_EQ(static_cast<int>(sizeof bm), ::GetObjectA(picture, sizeof bm, &bm)) << c.name;
+        EXPECT_EQ(8, bm.bmWidth) << c.name;
+        if (seen != CLR_INVALID) {
+            EXPECT_EQ(c.want, seen) << c.name << std::hex << " pixel " << seen;
+        }
+    }
+}
+
 TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
 {
     const std::string red = writeBitmap("leak_red.bmp", RGB(255, 0, 0));
@@ -591,7 +629,7 @@ TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
         "conditional n = 2 then {op249} 1\n"
         "open_window w, 10, 10, 300, 200, 0, 0, \"leak\", h\n"
         "add_controls w, \"B,b,0,0,40,20,0,1\", \"C,c,40,0,40,20,0,2\", \"E,,80,0,40,20,0,3\", "
-        "\"L,,0,20,40,40,0,4\", \"S,,40,20,80,16,0,5\", \"M,,0,60,60,80,3,6\", \"T,t,60,60,40,20,0,7\", "
+        "\"L,,0,20,40,40,0,4\", \"S,,40,20,80,16,0,5\", \"M,,0,60,60,80,3,6\", \"T,BLUEPIC,60,60,8,8,0x0E,7\", "
         "\"T," + red + ",100,60,8,8,0x0E,8\", \"B," + red + ",120,60,8,8,0x80,9\", \"RE,,0,100,60,40,0,10\"\n"
         "counted_loop k, 1, 10\n"
         "set_control_colours w, k, n, k * 1000\n"
