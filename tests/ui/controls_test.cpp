@@ -676,6 +676,46 @@ TEST(ControlClasses, PushButtonOutlinedWhenFocusedOrDefault)
     EXPECT_NE(RGB(0, 0, 0), plain) << std::hex << plain;
 }
 
+// Pixels of one colour inside a control, its frame left out.
+int pixelsOfColour(HWND hwnd, COLORREF colour)
+{
+    RECT r = {};
+    ::GetClientRect(hwnd, &r);
+    int count = 0;
+    for (int y = 4; y < r.bottom - 4; ++y)
+        for (int x = 4; x < r.right - 4; ++x)
+            if (screenPixel(hwnd, x, y) == colour) ++count;
+    return count;
+}
+
+TEST(ControlClasses, DisabledPushButtonText)
+{
+    // Single-line text is embossed (a highlight copy beside the shadow);
+    // multi-line text is plain grey.
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"B,Disabled,10,10,100,30,0,1\", \"B,Two lines,120,10,100,40,0x2000,2\"\n"
+        "set_control_colours w, 1, 0, 0x00FFFF\n"
+        "set_control_colours w, 2, 0, 0x00FFFF\n"
+        "enable_control w, 1, 0\n"
+        "enable_control w, 2, 0\n"
+        "{op249} 1\n"));
+    ASSERT_TRUE(o);
+    int singleHighlight = 0, singleGrey = 0, multiHighlight = 0, multiGrey = 0;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        paintNow(hwndVar(t, "w"));
+        const COLORREF highlight = ::GetSysColor(COLOR_3DHILIGHT), grey = ::GetSysColor(COLOR_GRAYTEXT);
+        singleHighlight = pixelsOfColour(control(t, 1), highlight);
+        singleGrey = pixelsOfColour(control(t, 1), grey);
+        multiHighlight = pixelsOfColour(control(t, 2), highlight);
+        multiGrey = pixelsOfColour(control(t, 2), grey);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_GT(singleHighlight, 10) << "embossed";
+    EXPECT_GT(singleGrey + singleHighlight, 20);
+    EXPECT_EQ(0, multiHighlight) << "plain";
+    EXPECT_GT(multiGrey, 10);
+}
+
 TEST(ControlClasses, StatusBarOfAnMdiFrameShrinksTheClient)
 {
     auto o = prepareUiProgram(
