@@ -64,7 +64,8 @@ COstrinWnd::~COstrinWnd()
     for (CWnd* control : m_controls) delete control;
     if (browser) {
         browser->DestroyWindow();
-        delete browser;
+        // A browser event may be on the stack (its handler closed us).
+        CWnd::DeleteSafely(browser);
     }
     // Drawing state and the backing bitmap go with their wrappers.
 }
@@ -385,7 +386,9 @@ bool COstrinWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 
 bool COstrinWnd::PreTranslateMessage(MSG* msg)
 {
-    return browser && m_hwnd && ::IsDialogMessageA(m_hwnd, msg);
+    if (!browser || !m_hwnd) return false;
+    // The control's own keys (accelerators, focus within the page) first.
+    return browser->PreTranslateMessage(msg) || ::IsDialogMessageA(m_hwnd, msg);
 }
 
 BOOL COstrinWnd::DestroyWindow()

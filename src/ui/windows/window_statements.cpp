@@ -8,6 +8,7 @@
 #include "framework/dialog.h"
 #include "interp/ostrin.h"
 #include "interp/text.h"
+#include "ui/services/web_browser.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/program_ui.h"
 #include "ui/windows/window_args.h"
@@ -131,9 +132,11 @@ Statement* Ostrin::openWindow(Statement* st)
         if (HMENU windowMenu = attachWindowMenu(w->GetSafeHwnd())) {
             if (w->createMdiClient(windowMenu)) ::ShowWindow(w->client()->GetSafeHwnd(), show);
         }
+    } else if (flags & FlagBrowser) {
+        // A browser that cannot be created is no error: the window has none.
+        w->browser = createWebBrowser(w);
+        if (errorCode) return nullptr;   // a handler of the control's first events failed
     }
-    // The browser flag hosts a web browser control; until a browser can be
-    // hosted the window simply has none (as when hosting fails).
 
     windowList.insert(windowList.begin(), static_cast<void*>(static_cast<CWnd*>(w)));
     if (errorCode) return nullptr;
