@@ -21,7 +21,7 @@
 class COstrinWnd;
 struct IWebBrowser2;
 
-class CWebBrowser : public CWnd, private CAxEventTarget {
+class CWebBrowser : public CWnd, public CAxEventTarget {
 public:
     static const CRuntimeClass classCWebBrowser;
     const CRuntimeClass* GetRuntimeClass() const override { return &classCWebBrowser; }
@@ -65,12 +65,15 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Keyboard messages of the control's windows go to the control first.
     bool PreTranslateMessage(MSG* msg) override;
+    // The control's events, as its event sink delivers them.
+    void OnEvent(DISPID id, DISPPARAMS* params) override;
+    // The control's interface `iid`, with a reference for the caller.
+    HRESULT QueryControl(REFIID iid, void** out) const { return m_host.QueryControl(iid, out); }
 
 private:
     // Holds the object while control code runs that may run a handler.
     class CInUse;
 
-    void OnEvent(DISPID id, DISPPARAMS* params) override;
     void onBeforeNavigate(DISPPARAMS* params);
     void onDocumentComplete(DISPPARAMS* params);
     void loadPendingHtml(IWebBrowser2* control, IDispatch* frame);

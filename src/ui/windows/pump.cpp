@@ -70,7 +70,9 @@ Statement* Ostrin::processEvents(Statement* st)
     const bool dialog = target->IsKindOf(&CDialog::classCDialog);
     const bool dialogKeys =
         target->IsKindOf(&COstrinWnd::classCOstrinWnd) && static_cast<COstrinWnd*>(target)->dialogKeys;
-    if (!((dialog || dialogKeys) && ::IsDialogMessageA(target->GetSafeHwnd(), &msg))) {
+    // A window's own pre-translation first (a hosted browser's keys).
+    if (!target->PreTranslateMessage(&msg) &&
+        !((dialog || dialogKeys) && ::IsDialogMessageA(target->GetSafeHwnd(), &msg))) {
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
