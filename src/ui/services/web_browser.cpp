@@ -250,8 +250,8 @@ void CWebBrowser::Navigate(const char* url)
         VARIANT none;
         ::VariantInit(&none);
         c->Navigate(target, &none, &none, &none, &none);
-        ::SysFreeString(target);
     });
+    ::SysFreeString(target);
 }
 
 void CWebBrowser::ShowHtml(const char* html)
