@@ -7,6 +7,7 @@
 // every cut character restored before returning.
 #include "ostrin.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -337,6 +338,17 @@ Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing)
     return result;
 }
 
+namespace {
+
+// Takes a window or dialog out of the window list: the list must never
+// hold an object that is gone.
+void unlist(std::vector<void*>& list, void* object)
+{
+    list.erase(std::remove(list.begin(), list.end(), object), list.end());
+}
+
+}  // namespace
+
 // Releases what a record owns: windows, dialogs, streams, memory blocks,
 // record members and parameter lists. Borrowed records own nothing but
 // their label lists and the blocks they allocated themselves.
@@ -365,11 +377,7 @@ void Ostrin::releaseObjects(Variable* v)
             if (!obj) continue;
             void* window = obj;
             obj = nullptr;
-            for (size_t k = 0; k < windowList.size(); ++k)
-                if (windowList[k] == window) {
-                    windowList.erase(windowList.begin() + static_cast<long>(k));
-                    break;
-                }
+            unlist(windowList, window);
             if (ui) ui->deleteWindow(window);
             setCurrentWindow(nullptr);
             // As closing it does: later prints go to the console again.
@@ -379,8 +387,12 @@ void Ostrin::releaseObjects(Variable* v)
     case TypeDialog:
         for (uint32_t i = 0; i < elements; ++i) {
             void*& obj = reinterpret_cast<void**>(start)[i];
-            if (obj && ui) ui->deleteDialog(obj);
+            if (!obj) continue;
+            void* dialog = obj;
             obj = nullptr;
+            unlist(windowList, dialog);   // a shown dialog is listed
+            if (currentWindow() == dialog) setCurrentWindow(nullptr);
+            if (ui) ui->deleteDialog(dialog);
         }
         break;
     case TypeFile:

@@ -130,17 +130,6 @@ void writeDocument(IDispatch* document, const std::string& html)
 
 const CRuntimeClass CWebBrowser::classCWebBrowser = {"CWebBrowser", &CWnd::classCWnd};
 
-class CWebBrowser::CInUse {
-public:
-    explicit CInUse(CWebBrowser* b) : m_b(b) { b->EnterMessage(); }
-    ~CInUse() { LeaveMessage(m_b); }
-    CInUse(const CInUse&) = delete;
-    CInUse& operator=(const CInUse&) = delete;
-
-private:
-    CWebBrowser* m_b;
-};
-
 CWebBrowser* createWebBrowser(COstrinWnd* owner)
 {
     auto* b = new (std::nothrow) CWebBrowser(owner);
@@ -193,7 +182,7 @@ LRESULT CWebBrowser::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 bool CWebBrowser::PreTranslateMessage(MSG* msg)
 {
     if (!m_hwnd || !msg || (msg->hwnd != m_hwnd && !::IsChild(m_hwnd, msg->hwnd))) return false;
-    CInUse hold(this);
+    KeepAlive hold(this);
     return m_host.TranslateAccelerator(msg);
 }
 
@@ -205,7 +194,7 @@ void CWebBrowser::callControl(Call call)
     IWebBrowser2* control = nullptr;
     if (FAILED(m_host.QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(&control))) || !control) return;
     {
-        CInUse hold(this);
+        KeepAlive hold(this);
         call(control);
         control->Release();
     }
@@ -291,7 +280,7 @@ void CWebBrowser::OnEvent(DISPID id, DISPPARAMS* params)
 {
     // The handler may close the hosting window, which deletes this object:
     // the delete waits for the event's end.
-    CInUse hold(this);
+    KeepAlive hold(this);
     switch (id) {
     case DISPID_COMMANDSTATECHANGE: {
         const long command = longOf(param(params, 0));

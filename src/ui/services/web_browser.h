@@ -71,9 +71,6 @@ public:
     HRESULT QueryControl(REFIID iid, void** out) const { return m_host.QueryControl(iid, out); }
 
 private:
-    // Holds the object while control code runs that may run a handler.
-    class CInUse;
-
     void onBeforeNavigate(DISPPARAMS* params);
     void onDocumentComplete(DISPPARAMS* params);
     void loadPendingHtml(IWebBrowser2* control, IDispatch* frame);

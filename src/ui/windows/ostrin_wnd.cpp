@@ -386,9 +386,13 @@ bool COstrinWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 
 bool COstrinWnd::PreTranslateMessage(MSG* msg)
 {
-    if (!browser || !m_hwnd) return false;
-    // The control's own keys (accelerators, focus within the page) first.
-    return browser->PreTranslateMessage(msg) || ::IsDialogMessageA(m_hwnd, msg);
+    if (!m_hwnd) return false;
+    // A hosted browser's control takes its own keys (accelerators, focus
+    // within the page) first.
+    if (browser && browser->PreTranslateMessage(msg)) return true;
+    // Dialog-style keys (Tab between controls) when the program asked for
+    // them, and always for a hosted browser, which relies on them.
+    return (dialogKeys || browser) && ::IsDialogMessageA(m_hwnd, msg);
 }
 
 BOOL COstrinWnd::DestroyWindow()
