@@ -250,6 +250,7 @@ int Ostrin::run()
     if (ui) ui->startRun();
     if (!loaded || !image) return 0;
     onStart();
+    freeDecodedLines();   // sized by the lines of a run before
     lineIndex = 0;
     lineCount = 0;
     if (!splitLines()) return errorCode == 0 ? 1 : 0;
