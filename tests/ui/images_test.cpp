@@ -401,4 +401,66 @@ TEST(Images, CursorIsTheWindowsOwn)
     EXPECT_EQ(intVar(*o, "i"), static_cast<int32_t>(icon)) << "the window's icon";
 }
 
+TEST(GraphicsObjects, BalanceAfterTenThousandImagesAndFonts)
+{
+    writeImageFiles();
+    // Each round one image, of the five kinds in turn, is loaded, drawn
+    // and freed, and a new font is set and measured; a few rounds first, so
+    // objects the system makes once on first use do not count.
+    const std::string round =
+        "select k % 5\n"
+        "case 0\n"
+        "b = load_image(\"quad.bmp\", 0)\n"
+        "draw_image w, b, 0, 0, 0, 4, 4\n"
+        "get_image_size b, x, y\n"
+        "free_image b, 0\n"
+        "case 1\n"
+        "p = load_image(\"quad.bmp\", 4)\n"
+        "draw_image w, p, 4, 10, 0\n"
+        "free_image p, 4\n"
+        "case 2\n"
+        "i = load_image(\"red.ico\", 1)\n"
+        "draw_image w, i, 1, 20, 0\n"
+        "free_image i, 1\n"
+        "case 3\n"
+        "c = load_image(\"red.cur\", 2)\n"
+        "set_cursor w, 2, c\n"
+        "set_cursor w, 1\n"
+        "free_image c, 2\n"
+        "case 4\n"
+        "m = load_image(\"blue.emf\", 3)\n"
+        "draw_image w, m, 3, 60, 0, 10, 10\n"
+        "free_image m, 3\n"
+        "end_select\n"
+        "set_font w, \"Arial\", 8 + k % 20, 400, k % 2\n"
+        "text_extent w, \"leak\", x, y\n";
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "declare_variables k, b, p, i, c, m, x, y: INT\n"
+        "open_window w, 0, 0, 300, 200, 0, 0, \"leak\", ev\n"
+        "counted_loop k, 1, 20\n" + round + "next_step k\n"
+        "{op249} 1\n"
+        "counted_loop k, 1, 10000\n" + round + "next_step k\n"
+        "{op249} 2\n"
+        "jump finish\n"
+        "ev:\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    long atStart = 0, atEnd = 0;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        // A hidden window: screen updates cost more than the objects.
+        ::ShowWindow(hwndVar(t, "w"), SW_HIDE);
+        pumpPending();
+        atStart = gdiObjectsHeld();
+    };
+    o->hooks[2] = [&](UiTestOstrin&, Statement*) {
+        pumpPending();
+        atEnd = gdiObjectsHeld();
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(10000, intVar(*o, "k") - 1);
+    EXPECT_LE(atEnd, atStart + 2) << "start " << atStart << ", end " << atEnd;
+}
+
 }  // namespace
