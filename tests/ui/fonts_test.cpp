@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "framework/dialog.h"
 #include "support/ui_harness.h"
 
 namespace {
@@ -212,6 +213,8 @@ public:
     }
     // How many dialogs were answered.
     int answered() const { return m_answered; }
+    // The owner window of the last dialog answered.
+    HWND owner() const { return m_owner; }
 
 private:
     HWND waitFor(const char* title)
@@ -234,6 +237,7 @@ private:
             if (!box) return;
             ::Sleep(100);
             if (step.act) step.act(box);
+            m_owner = ::GetWindow(box, GW_OWNER);
             ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
                            reinterpret_cast<LPARAM>(::GetDlgItem(box, step.button)));
             ++m_answered;
@@ -244,6 +248,7 @@ private:
     std::vector<Step> m_steps;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_answered{0};
+    std::atomic<HWND> m_owner{nullptr};
     std::thread m_thread;
 };
 
@@ -290,6 +295,7 @@ TEST(CommonDialogs, ColourAnswers)
         DialogAnswerer answerer({{"Color", c.act, c.button}});
         ASSERT_EQ(0, runPrepared(*o).error) << c.name;
         EXPECT_EQ(1, answerer.answered()) << c.name;
+        EXPECT_EQ(hwndVar(*o, "w"), answerer.owner()) << c.name;
         EXPECT_EQ(c.want, intVar(*o, "a")) << c.name;
     }
 }
@@ -365,6 +371,39 @@ TEST(CommonDialogs, FontAnswers)
         EXPECT_EQ(c.weight, intVar(*o, "weight")) << c.name;
         EXPECT_EQ(c.style, intVar(*o, "style")) << c.name;
         EXPECT_EQ(c.colour, intVar(*o, "colour")) << c.name;
+    }
+}
+
+TEST(CommonDialogs, DialogArgument)
+{
+    // A dialog as the window argument: it keeps its own font, shows the
+    // cursor asked for, owns the colour dialog, and is no drawing window.
+    struct {
+        DLGTEMPLATE head;
+        WORD menu, windowClass, title;
+    } empty = {{WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 0, 0, 120, 60}, 0, 0, 0};
+    CDialog dialog;
+    ASSERT_TRUE(dialog.CreateIndirect(&empty.head, nullptr));
+    const HFONT before = reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT));
+    const std::string d = std::to_string(reinterpret_cast<uintptr_t>(static_cast<CWnd*>(&dialog)));
+    auto o = prepareUiProgram(fontProgram("set_font " + d + ", \"Arial\", 30, 700, 1\n"
+                                          "set_cursor " + d + ", 0\n"
+                                          "{op249} 1\n"
+                                          "a = choose_colour(" + d + ", 0xFF)\n"));
+    ASSERT_TRUE(o);
+    HCURSOR shown = nullptr;
+    o->hooks[1] = [&](UiTestOstrin&, Statement*) { shown = ::GetCursor(); };
+    DialogAnswerer answerer({{"Color", nullptr, IDOK}});
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(before, reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT))) << "the dialog's font";
+    EXPECT_EQ(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)), shown) << "the hourglass";
+    EXPECT_EQ(dialog.GetSafeHwnd(), answerer.owner());
+    EXPECT_EQ(0xFF, intVar(*o, "a"));
+
+    for (const std::string& line : {"text_extent " + d + ", \"a\", cx, cy\n", "draw_image " + d + ", 0, 4, 0, 0\n"}) {
+        auto bad = prepareUiProgram(fontProgram(line));
+        ASSERT_TRUE(bad) << line;
+        EXPECT_EQ(ErrType, runPrepared(*bad).error) << line;
     }
 }
 
