@@ -385,7 +385,9 @@ bool COstrinWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 
 bool COstrinWnd::PreTranslateMessage(MSG* msg)
 {
-    return browser && m_hwnd && ::IsDialogMessageA(m_hwnd, msg);
+    // Dialog-style keys (Tab between controls) when the program asked for
+    // them, and always for a hosted browser, which relies on them.
+    return (dialogKeys || browser) && m_hwnd && ::IsDialogMessageA(m_hwnd, msg);
 }
 
 BOOL COstrinWnd::DestroyWindow()
