@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/dialog.h"
+#include "ui/windows/ostrin_dlg.h"
 #include "support/ui_harness.h"
 
 namespace {
@@ -374,30 +374,39 @@ TEST(CommonDialogs, DialogArgument)
 {
     // A dialog as the window argument: it keeps its own font, shows the
     // cursor asked for, owns the colour dialog, and is no drawing window.
-    struct {
-        DLGTEMPLATE head;
-        WORD menu, windowClass, title;
-    } empty = {{WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 0, 0, 120, 60}, 0, 0, 0};
-    CDialog dialog;
-    ASSERT_TRUE(dialog.CreateIndirect(&empty.head, nullptr));
-    const HFONT before = reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT));
-    const std::string d = std::to_string(reinterpret_cast<uintptr_t>(static_cast<CWnd*>(&dialog)));
-    auto o = prepareUiProgram(fontProgram("set_font " + d + ", \"Arial\", 30, 700, 1\n"
-                                          "set_cursor " + d + ", 0\n"
-                                          "{op249} 1\n"
-                                          "a = choose_colour(" + d + ", 0xFF)\n"));
+    auto o = prepareUiProgram(fontProgram(
+        "declare_variables d: DIALOG\n"
+        "create_dialog d, 20, 20, 240, 120, WS_CAPTION, 0, \"dialog\", ev\n"
+        "show_dialog d\n"
+        "{op249} 1\n"
+        "set_font d, \"Arial\", 30, 700, 1\n"
+        "set_cursor d, 0\n"
+        "{op249} 2\n"
+        "a = choose_colour(d, 0xFF)\n"));
     ASSERT_TRUE(o);
+    HFONT before = nullptr, after = nullptr;
     HCURSOR shown = nullptr;
-    o->hooks[1] = [&](UiTestOstrin&, Statement*) { shown = ::GetCursor(); };
+    HWND dialog = nullptr;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        dialog = dialogVar(t, "d")->GetSafeHwnd();
+        before = reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0));
+    };
+    o->hooks[2] = [&](UiTestOstrin&, Statement*) {
+        after = reinterpret_cast<HFONT>(::SendMessageA(dialog, WM_GETFONT, 0, 0));
+        shown = ::GetCursor();
+    };
     DialogAnswerer answerer({{"Color", nullptr, IDOK}});
     ASSERT_EQ(0, runPrepared(*o).error);
-    EXPECT_EQ(before, reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT))) << "the dialog's font";
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(before, after) << "the dialog's font";
     EXPECT_EQ(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)), shown) << "the hourglass";
-    EXPECT_EQ(dialog.GetSafeHwnd(), answerer.owner());
+    EXPECT_EQ(dialog, answerer.owner());
     EXPECT_EQ(0xFF, intVar(*o, "a"));
 
-    for (const std::string& line : {"text_extent " + d + ", \"a\", cx, cy\n", "draw_image " + d + ", 0, 4, 0, 0\n"}) {
-        auto bad = prepareUiProgram(fontProgram(line));
+    for (const char* line : {"text_extent d, \"a\", cx, cy\n", "draw_image d, 0, 4, 0, 0\n"}) {
+        auto bad = prepareUiProgram(fontProgram(std::string("declare_variables d: DIALOG\n"
+                                                            "create_dialog d, 20, 20, 240, 120, 0, 0, \"d\", ev\n") +
+                                                line));
         ASSERT_TRUE(bad) << line;
         EXPECT_EQ(ErrType, runPrepared(*bad).error) << line;
     }
