@@ -8,6 +8,7 @@
 #include "framework/dialog.h"
 #include "interp/ostrin.h"
 #include "interp/text.h"
+#include "ui/services/web_browser.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/program_ui.h"
 #include "ui/windows/window_args.h"
@@ -112,9 +113,10 @@ Statement* Ostrin::openWindow(Statement* st)
         if (HMENU windowMenu = attachWindowMenu(w->GetSafeHwnd())) {
             if (w->createMdiClient(windowMenu)) ::ShowWindow(w->client()->GetSafeHwnd(), show);
         }
+    } else if ((flags & FlagBrowser) && isOpen(w)) {
+        // A browser that cannot be created is no error: the window has none.
+        w->browser = createWebBrowser(w);
     }
-    // The browser flag hosts a web browser control; until a browser can be
-    // hosted the window simply has none (as when hosting fails).
 
     if (errorCode) return nullptr;
     if (!isOpen(w)) return setIntResult(st, 0);
