@@ -5,8 +5,9 @@
 // our own classes (registered with CWnd::StaticWindowProc) is bound on its
 // very first message: CreateEx remembers the object in a pending pointer and
 // the static procedure files it. A window of any other class (MDICLIENT, the
-// system controls) is bound right after creation by subclassing: its
-// previous procedure is kept and receives everything we do not handle.
+// system controls) is bound by subclassing from a creation hook (WH_CBT)
+// before its first message, so it sees its own WM_CREATE; its previous
+// procedure is kept and receives everything we do not handle.
 //
 // Message flow: StaticWindowProc -> WindowProc (virtual) -> OnWndMsg, which
 // reflects WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR* and WM_DRAWITEM to the child's
@@ -128,9 +129,14 @@ protected:
     // one, or the pending one (filed now); null for neither.
     static CWnd* Claim(HWND hwnd, CWnd*& pending);
 
+    // True while CreateEx creates this object's window: a creation hook's
+    // PreSubclassWindow runs before the window has its text and size.
+    bool IsCreating() const { return m_creating; }
+
     HWND m_hwnd = nullptr;
 
 private:
+    bool m_creating = false;
     WNDPROC m_prevProc = nullptr;
     int m_msgDepth = 0;          // messages of this object in progress
     bool m_deletePending = false;

@@ -54,7 +54,8 @@ COstrinDlg::~COstrinDlg()
     // No event may reach a program while the object goes.
     interp = nullptr;
     DestroyWindow();
-    for (const Control& c : m_controls) delete c.object;
+    // A control may still be inside one of its own messages.
+    for (const Control& c : m_controls) CWnd::DeleteSafely(c.object);
 }
 
 RECT COstrinDlg::toDialogUnits(int64_t left, int64_t top, int64_t right, int64_t bottom) const

@@ -45,6 +45,9 @@ public:
     // Appends a control object the dialog then owns; when the dialog
     // initialises, the object subclasses the item with this Windows id.
     void addControlObject(CWnd* control, int windowsId);
+    // Adds a control of a description's kind (ui/controls): a template item
+    // placed at `r` (edges in dialog units) and its colour-aware object.
+    void addControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id);
     int controlCount() const { return static_cast<int>(m_controls.size()); }
 
     // Builds the template and creates the dialog modeless, then shows it;

@@ -61,7 +61,9 @@ COstrinWnd::COstrinWnd() : cursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)
 COstrinWnd::~COstrinWnd()
 {
     if (m_client != this) delete m_client;
-    for (CWnd* control : m_controls) delete control;
+    // A control may be deleted while one of its own messages is still on
+    // the stack (a click whose handler closed this window).
+    for (CWnd* control : m_controls) CWnd::DeleteSafely(control);
     if (browser) {
         browser->DestroyWindow();
         // A browser event may be on the stack (its handler closed us).
@@ -195,6 +197,12 @@ void COstrinWnd::freeContext(Context c)
 {
     m_context[c].pen.Attach(nullptr);
     m_context[c].font.Attach(nullptr);
+}
+
+void COstrinWnd::endPrinting()
+{
+    printDC = nullptr;
+    freeContext(Print);
 }
 
 void COstrinWnd::selectContextPen(HDC dc, HPEN pen)

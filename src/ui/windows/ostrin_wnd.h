@@ -65,6 +65,9 @@ public:
     // context ends), so settings can leave a new pen selected.
     void selectContextPen(HDC dc, HPEN pen);
     void selectContextFont(HDC dc, HFONT font);
+    // Printing ends: beginDrawing no longer hands out the printer's DC, and
+    // the objects statements left for it go (deselect them first).
+    void endPrinting();
     // A drawing context is held open (get drawing context, nested drawing).
     bool isDrawing() const { return m_depth > 0; }
 
@@ -76,6 +79,10 @@ public:
     COLORREF drawingColour() const;
     POINT drawingPosition() const { return m_penPos; }
 
+    // Creates a control of a description's kind (ui/controls) with Windows
+    // id `id` on this window and lists it; null when the kind makes nothing
+    // or Windows refuses the control.
+    CWnd* createControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id);
     // Appends a control object the window then owns; an MDI frame lays
     // its bars out again.
     void addControl(CWnd* control);

@@ -4,6 +4,7 @@
 #include "interp/ostrin.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 
@@ -48,6 +49,11 @@ ProgramUi::~ProgramUi()
 
 bool ProgramUi::prepare()
 {
+    // The common controls programs create: list views, status bars,
+    // toolbars and their tooltips.
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101));
     HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));   // IDC_ARROW
     m_registered =
