@@ -191,7 +191,7 @@ TEST(Images, LoadFromFilesAndResources)
         {"bitmap file, name built by an expression", "load_image(\"qu\" + \"ad.bmp\", 3 - 3)", isQuadBitmap},
         {"bitmap file with mapped 3D colours", "load_image(\"quad.bmp\", 0x1000)", isQuadBitmap},
         {"bitmap resource by name", "load_image(\"QUAD\", 0)", isQuadBitmap},
-        {"bitmap resource by number", "load_image(101, 0)", isQuadBitmap},
+        {"bitmap resource by number", "load_image(118, 0)", isQuadBitmap},
         {"missing bitmap file", "load_image(\"none.bmp\", 0)", isNothing},
         {"missing bitmap resource", "load_image(\"NONE\", 0)", isNothing},
         {"picture file", "load_image(\"quad.bmp\", 4)", isPicture},

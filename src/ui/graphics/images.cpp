@@ -15,6 +15,7 @@
 #include "interp/ostrin.h"
 #include "ui/graphics/drawing_scope.h"
 #include "ui/graphics/picture.h"
+#include "ui/printing/bitmap_printer.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -112,6 +113,16 @@ void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, DWO
     ::BitBlt(dc, x, y, width, height, source, 0, 0, rop);
 }
 
+// On a printer page the bitmap is stretched into the rectangle at the
+// printer's resolution (always a plain copy).
+void printBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height)
+{
+    GBitmapPrinter printer;
+    printer.setBitmap(bitmap, nullptr);
+    printer.setTargetRect(RECT{x, y, x + width, y + height});
+    printer.printPage(dc);
+}
+
 }  // namespace
 
 Statement* Ostrin::loadImage(Statement* st)
@@ -181,7 +192,9 @@ Statement* Ostrin::drawImage(Statement* st)
     case Bitmap: {
         if (st->argCount < 7) return fail(ErrMalformed);
         const DWORD rop = st->argCount == 8 ? static_cast<DWORD>(v[6]) : SRCCOPY;
-        if (dc) drawBitmap(dc, handleOf<HBITMAP>(handle), x, y, width, height, rop);
+        if (!dc) return st;
+        if (dc == w->printDC) printBitmap(dc, handleOf<HBITMAP>(handle), x, y, width, height);
+        else drawBitmap(dc, handleOf<HBITMAP>(handle), x, y, width, height, rop);
         return st;
     }
     default:
