@@ -110,6 +110,68 @@ TEST(Fonts, SetFontDescribesTheWindowsFont)
     }
 }
 
+TEST(Fonts, ControlGetsAFontOfItsOwn)
+{
+    // Control 1 of a window or a shown dialog gets a font, then another;
+    // its neighbour and the window's own text font stay as they were, and
+    // the first font goes when the second replaces it.
+    struct Case {
+        const char* name;
+        const char* parent;
+        const char* open;
+    };
+    const Case cases[] = {
+        {"window", "w", ""},
+        {"dialog", "d",
+         "declare_variables d: DIALOG\ncreate_dialog d, 20, 20, 300, 200, WS_CAPTION, 0, \"d\", ev\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string p = c.parent;
+        auto o = prepareUiProgram(fontProgram(
+            std::string(c.open) + "add_controls " + p + ", \"B,OK,10,20,120,30,0,1\", \"T,Label,10,60,120,30,0,2\"\n" +
+            (p == "d" ? "show_dialog d\n" : "") +
+            "{op249} 1\n"
+            "set_font " + p + ", \"Arial\", 20, 700, 0x10, 1\n"
+            "{op249} 2\n"
+            "set_font " + p + ", \"Courier New\", 9, 400, 0, 1\n"
+            "{op249} 3\n"));
+        ASSERT_TRUE(o) << c.name;
+        HWND button = nullptr, label = nullptr;
+        HFONT labelFont = nullptr, first = nullptr, second = nullptr;
+        LOGFONTA firstLf = {}, secondLf = {};
+        auto parentOf = [&](UiTestOstrin& t) {
+            return p == "d" ? dialogVar(t, "d")->GetSafeHwnd() : hwndVar(t, "w");
+        };
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            button = ::GetDlgItem(parentOf(t), 2024 + 1);
+            label = ::GetDlgItem(parentOf(t), 2024 + 2);
+            labelFont = reinterpret_cast<HFONT>(::SendMessageA(label, WM_GETFONT, 0, 0));
+        };
+        o->hooks[2] = [&](UiTestOstrin&, Statement*) {
+            first = reinterpret_cast<HFONT>(::SendMessageA(button, WM_GETFONT, 0, 0));
+            ::GetObjectA(first, sizeof firstLf, &firstLf);
+        };
+        o->hooks[3] = [&](UiTestOstrin&, Statement*) {
+            second = reinterpret_cast<HFONT>(::SendMessageA(button, WM_GETFONT, 0, 0));
+            ::GetObjectA(second, sizeof secondLf, &secondLf);
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        ASSERT_TRUE(button && label) << c.name;
+        EXPECT_STREQ("Arial", firstLf.lfFaceName) << c.name;
+        EXPECT_EQ(pointsToHeight(20), firstLf.lfHeight) << c.name;
+        EXPECT_EQ(700, firstLf.lfWeight) << c.name;
+        EXPECT_TRUE(firstLf.lfUnderline) << c.name;
+        EXPECT_STREQ("Courier New", secondLf.lfFaceName) << c.name;
+        EXPECT_EQ(pointsToHeight(9), secondLf.lfHeight) << c.name;
+        EXPECT_EQ(0, ::GetObjectType(first)) << c.name << ": the replaced font is deleted";
+        EXPECT_EQ(OBJ_FONT, static_cast<int>(::GetObjectType(second))) << c.name << ": the control keeps its font";
+        EXPECT_EQ(labelFont, reinterpret_cast<HFONT>(::SendMessageA(label, WM_GETFONT, 0, 0))) << c.name;
+        if (p == "w") {
+            EXPECT_STRNE("Courier New", windowFont(windowVar(*o, "w")).lfFaceName) << c.name;
+        }
+    }
+}
+
 TEST(Fonts, ExtentsFollowTheFont)
 {
     struct Case {

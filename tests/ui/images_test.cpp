@@ -402,7 +402,8 @@ TEST(GraphicsObjects, BalanceAfterTenThousandImagesAndFonts)
 {
     writeImageFiles();
     // Each round one image, of the five kinds in turn, is loaded, drawn
-    // and freed, and a new font is set and measured; a few rounds first, so
+    // and freed, and a new font is set and measured (every fifth round
+    // also on a button); a few rounds first, so
     // objects the system makes once on first use do not count.
     const std::string round =
         "select k % 5\n"
@@ -424,6 +425,7 @@ TEST(GraphicsObjects, BalanceAfterTenThousandImagesAndFonts)
         "set_cursor w, 2, c\n"
         "set_cursor w, 1\n"
         "free_image c, 2\n"
+        "set_font w, \"Arial\", 8 + k % 20, 400, k % 2, 1\n"
         "case 4\n"
         "m = load_image(\"blue.emf\", 3)\n"
         "draw_image w, m, 3, 60, 0, 10, 10\n"
@@ -435,6 +437,7 @@ TEST(GraphicsObjects, BalanceAfterTenThousandImagesAndFonts)
         "declare_variables w: WINDOW\n"
         "declare_variables k, b, p, i, c, m, x, y: INT\n"
         "open_window w, 0, 0, 300, 200, 0, 0, \"leak\", ev\n"
+        "add_controls w, \"B,OK,100,100,80,24,0,1\"\n"
         "counted_loop k, 1, 20\n" + round + "next_step k\n"
         "{op249} 1\n"
         "counted_loop k, 1, 10000\n" + round + "next_step k\n"

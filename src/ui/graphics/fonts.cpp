@@ -13,6 +13,7 @@
 
 #include "framework/gdi.h"
 #include "interp/ostrin.h"
+#include "ui/controls/color_controls.h"
 #include "ui/graphics/drawing_scope.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
@@ -76,9 +77,27 @@ bool intVariableArg(Ostrin& o, Statement* st, int i, int32_t& value)
     return true;
 }
 
+// Gives one control of a window or dialog a font of its own, kept by the
+// control object for its lifetime. A control the program did not make has
+// no font of ours to keep and is left as it is. False with error 30 when
+// the id names no control.
+bool setControlFont(Ostrin& o, CWnd* wnd, int32_t id, const LOGFONTA& lf)
+{
+    HWND control = controlOf(o, wnd, id);
+    if (!control) return false;
+    CColorControl* part = colourPartOf(CWnd::FromHandlePermanent(control));
+    if (!part) return true;
+    // The control lets go of its font before the font is replaced.
+    ::SendMessageA(control, WM_SETFONT, 0, FALSE);
+    part->font.CreateFontIndirect(lf);
+    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(part->font.GetHandle()), TRUE);
+    return true;
+}
+
 }  // namespace
 
-// Gives a window's later text output a font (a dialog keeps its own).
+// Gives a window's later text output a font (a dialog keeps its own), or
+// one of its controls a font.
 Statement* Ostrin::setFont(Statement* st)
 {
     if (st->argCount < 4 || st->argCount > 6) return fail(ErrArgCount);
@@ -98,11 +117,7 @@ Statement* Ostrin::setFont(Statement* st)
     lf.lfQuality = DRAFT_QUALITY;
     if (st->argCount >= 5) applyStyle(lf, style);
 
-    if (st->argCount == 6) {
-        // No control of a program can exist in this build: the id names none.
-        if (!controlOf(*this, wnd, id)) return nullptr;
-        return fail(ErrNoControl);
-    }
+    if (st->argCount == 6) return setControlFont(*this, wnd, id, lf) ? st : nullptr;
     if (!wnd->IsKindOf(&COstrinWnd::classCOstrinWnd)) return st;
     auto* w = static_cast<COstrinWnd*>(wnd);
     HFONT font = ::CreateFontIndirectA(&lf);
