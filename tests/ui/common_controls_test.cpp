@@ -298,6 +298,93 @@ TEST(CommonControls, RichEditFormats)
     EXPECT_EQ(60, after.bottom - after.top) << "formatting rectangle height";
 }
 
+TEST(CommonControls, RichEditLayout)
+{
+    // Twenty numbered lines, and one long line of words.
+    const std::string lines =
+        "counted_loop k, 1, 20\ncontrol_operation w, 3, 24, number_to_text(k) + character(13)\nnext_step k\n";
+    const std::string words =
+        "counted_loop k, 1, 40\ncontrol_operation w, 3, 24, \"word \"\nnext_step k\n";
+    const std::vector<std::string> bodies = {
+        lines + "control_operation w, 3, 22, 5, 0\nn = control_operation(w, 3, 8)\n",
+        words + "control_operation w, 3, 31, 1\nn = control_operation(w, 3, 12)\n"
+                "control_operation w, 3, 31, 0\na = control_operation(w, 3, 12) > 1\n",
+    };
+    const OpCase cases[] = {
+        {"scroll down five lines", bodies[0].c_str(), 5, nullptr},
+        {"no wrapping, then wrapping to the window", bodies[1].c_str(), 1, nullptr, 1},
+    };
+    for (const OpCase& c : cases) {
+        auto o = prepareUiProgram(onControls(c.body, "declare_variables k: INT\n"));
+        ASSERT_TRUE(o) << c.name;
+        const RunResult r = runPrepared(*o);
+        ASSERT_EQ(0, r.error) << c.name << " (line " << r.line << ")";
+        EXPECT_EQ(c.n, intVar(*o, "n")) << c.name;
+        if (c.a != NoCheck) {
+            EXPECT_EQ(c.a, intVar(*o, "a")) << c.name;
+        }
+    }
+}
+
+// Messages a control received while a spy was on it.
+struct Sent {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Sent> sent;
+WNDPROC spiedProc = nullptr;
+
+LRESULT CALLBACK spyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_USER || message == EM_SETMARGINS) sent.push_back({message, wParam, lParam});
+    return ::CallWindowProcA(spiedProc, hwnd, message, wParam, lParam);
+}
+
+// Operations whose effect Wine's rich edit does not show (margins are
+// accepted and ignored, a hidden selection looks the same in a control
+// without the focus): what reaches the control is checked instead.
+TEST(CommonControls, RichEditMessagesSent)
+{
+    struct Case {
+        const char* name;
+        const char* body;
+        std::vector<Sent> want;   // lParam LPARAM(-7) stands for "a device context, not 0"
+    };
+    const LPARAM anyDevice = -7;
+    const Case cases[] = {
+        {"margins, left then right", "control_operation w, 3, 29, 10, 20\n",
+         {{EM_SETMARGINS, EC_LEFTMARGIN, MAKELONG(10, 20)}, {EM_SETMARGINS, EC_RIGHTMARGIN, MAKELONG(10, 20)}}},
+        {"hide the selection", "control_operation w, 3, 19, 1\n", {{EM_HIDESELECTION, 1, 0}}},
+        {"line width on the screen", "control_operation w, 3, 31, 2000\n", {{EM_SETTARGETDEVICE, WPARAM(anyDevice), 2000}}},
+        {"no wrapping: no device", "control_operation w, 3, 31, 1\n", {{EM_SETTARGETDEVICE, 0, 1}}},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(onControls(std::string("{op249} 1\n") + c.body + "{op249} 2\n"));
+        ASSERT_TRUE(o) << c.name;
+        std::vector<Sent> got;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            sent.clear();
+            spiedProc = (WNDPROC)::SetWindowLongPtrA(control(t, 3), GWLP_WNDPROC, (LONG_PTR)spyProc);
+        };
+        o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+            ::SetWindowLongPtrA(control(t, 3), GWLP_WNDPROC, (LONG_PTR)spiedProc);
+            got = sent;
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        ASSERT_EQ(c.want.size(), got.size()) << c.name;
+        for (size_t k = 0; k < got.size(); ++k) {
+            EXPECT_EQ(c.want[k].message, got[k].message) << c.name << " message " << k;
+            if (c.want[k].wParam == WPARAM(anyDevice)) {
+                EXPECT_NE(0u, got[k].wParam) << c.name << " message " << k;
+            } else {
+                EXPECT_EQ(c.want[k].wParam, got[k].wParam) << c.name << " message " << k;
+            }
+            EXPECT_EQ(c.want[k].lParam, got[k].lParam) << c.name << " message " << k;
+        }
+    }
+}
+
 TEST(CommonControls, RichEditStreams)
 {
     const std::string thirty = "control_operation w, 3, 24, \"abcdefghijklmnopqrstuvwxyz0123\"\n";
