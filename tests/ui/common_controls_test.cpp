@@ -410,6 +410,19 @@ TEST(CommonControls, RichEditStreams)
     runCases(cases, std::size(cases));
 }
 
+TEST(CommonControls, RichEditStreamIntoAnArrayElementStaysInIt)
+{
+    auto o = prepareUiProgram(onControls(
+        "control_operation w, 3, 9, 1000\ncontrol_operation w, 3, 24, repeat_character(300, \"x\")\n"
+        "names[2] = \"keep\"\nn = control_operation(w, 3, 33, names[1], 0)\ns = names[2]\nt = names[1]\n",
+        "declare_variables names[3]: STRING\n"));
+    ASSERT_TRUE(o);
+    const RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    EXPECT_EQ("keep", stringVar(*o, "s"));
+    EXPECT_EQ(std::string(254, 'x'), stringVar(*o, "t"));
+}
+
 TEST(CommonControls, RichEditStreamsThroughFiles)
 {
     auto o = prepareUiProgram(onControls(

@@ -167,6 +167,15 @@ struct StreamCookie {
     size_t position;
 };
 
+// Bytes of a STRING variable's selected string, terminator included: its
+// capacity, never past the end of its storage (an element of an array of
+// strings is only its own part of the array).
+size_t stringRoom(const Variable* v)
+{
+    const size_t capacity = v->capacity > 0 ? static_cast<size_t>(v->capacity) : 0;
+    return std::min(capacity, storage::storageBytes(v));
+}
+
 // Appends each chunk to a STRING variable up to its capacity (the rest is
 // dropped) or writes it to a FILE variable's open file.
 DWORD CALLBACK streamOut(DWORD_PTR cookie, LPBYTE chunk, LONG size, LONG* taken)
@@ -175,7 +184,7 @@ DWORD CALLBACK streamOut(DWORD_PTR cookie, LPBYTE chunk, LONG size, LONG* taken)
     *taken = 0;
     Variable* v = c->variable;
     if (v->type == TypeString) {
-        const size_t room = storage::storageBytes(v);
+        const size_t room = stringRoom(v);
         if (!room) return 1;
         const size_t length = strnlen(v->data, room - 1);
         const size_t n = std::min(static_cast<size_t>(size), room - 1 - length);
@@ -198,7 +207,7 @@ DWORD CALLBACK streamIn(DWORD_PTR cookie, LPBYTE chunk, LONG size, LONG* given)
     *given = 0;
     Variable* v = c->variable;
     if (v->type == TypeString) {
-        const size_t room = storage::storageBytes(v);
+        const size_t room = stringRoom(v);
         const size_t length = room ? strnlen(v->data, room) : 0;
         const size_t n = c->position < length ? std::min(static_cast<size_t>(size), length - c->position) : 0;
         std::memcpy(chunk, v->data + c->position, n);
@@ -222,7 +231,7 @@ Statement* stream(const Operation& op, bool out)
     Variable* v = target.variable;
     if (!v || (v->type != TypeString && v->type != TypeFile)) return op.o.fail(ErrType);
     // A string without storage of its own has nothing to give or take.
-    if (v->type == TypeString && out && storage::storageBytes(v)) v->data[0] = 0;
+    if (v->type == TypeString && out && stringRoom(v)) v->data[0] = 0;
     StreamCookie cookie = {v, 0};
     EDITSTREAM es = {};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(&cookie);
