@@ -598,7 +598,8 @@ TEST(CommonControls, ToolbarOperations)
         "control_operation w, 7, 5, 1, 2\n{op249} 1\nm = control_operation(w, 7, 6, 1)\n"
         "control_operation w, 7, 4, \"Open|Save|\"\n"
         "control_operation w, 7, 9, 1, \"Opens a file\"\ncontrol_operation w, 7, 9, 1, \"Opens a document\"\n"
-        "control_operation w, 7, 1, 32, 32\nn = control_operation(w, 7, 7)\n{op249} 2\n"));
+        "control_operation w, 7, 1, 32, 32\nn = control_operation(w, 7, 7)\n{op249} 2\n",
+        ", 0x101"));
     ASSERT_TRUE(o);
     bool enabled2 = true, enabled1 = false;
     std::string strings[2];
@@ -616,14 +617,17 @@ TEST(CommonControls, ToolbarOperations)
             ::SendMessageA(bar, TB_GETSTRINGA, MAKEWPARAM(sizeof text, k), (LPARAM)text);
             strings[k] = text;
         }
-        auto* object = dynamic_cast<CColorToolbar*>(CWnd::FromHandlePermanent(bar));
-        ASSERT_TRUE(object);
-        NMTTDISPINFOA info = {};
-        info.hdr.code = TTN_NEEDTEXTA;
-        info.hdr.idFrom = 1 + ControlIdBase;
-        LRESULT result = 0;
-        object->OnNotify(0, (LPARAM)&info, &result);
-        tip = info.lpszText ? info.lpszText : "";
+        // The toolbar's own tooltip asks the toolbar for the button's text.
+        HWND tips = (HWND)::SendMessageA(bar, TB_GETTOOLTIPS, 0, 0);
+        ASSERT_TRUE(tips);
+        char text[80] = "";
+        TOOLINFOA info = {};
+        info.cbSize = sizeof info;
+        info.hwnd = bar;
+        info.uId = 1 + ControlIdBase;
+        info.lpszText = text;
+        ::SendMessageA(tips, TTM_GETTEXTA, sizeof text, (LPARAM)&info);
+        tip = text;
     };
     const RunResult r = runPrepared(*o);
     ASSERT_EQ(0, r.error) << "line " << r.line;
