@@ -257,6 +257,31 @@ TEST(CommonControls, RichEditOperations)
     runCases(cases, std::size(cases));
 }
 
+// Lines, not one long run: Wine's GDI fails painting a line of tens of
+// thousands of characters.
+TEST(CommonControls, RichEditLongSelectionsAreCutToTheResult)
+{
+    const std::string text = "control_operation w, 3, 9, 200000\n"
+                             "counted_loop k, 1, 450\ncontrol_operation w, 3, 24, repeat_character(199, \"x\") + character(13)\nnext_step k\n";
+    const OpCase cases[] = {
+        {"40,000 characters: all of them", "control_operation w, 3, 15, 0, 40000\nhuge = control_operation(w, 3, 17)\nn = size_of(huge)\n",
+         40000, nullptr},
+        {"90,000 characters: what the result holds",
+         "control_operation w, 3, 15, 0, -1\nhuge = control_operation(w, 3, 17)\nn = size_of(huge)\na = control_operation(w, 3, 18)\n",
+         65535, nullptr, 90000},
+    };
+    for (const OpCase& c : cases) {
+        auto o = prepareUiProgram(onControls(text + c.body, "declare_variables k: INT\ndeclare_variables huge[70000]: ISTRING\n"));
+        ASSERT_TRUE(o) << c.name;
+        const RunResult r = runPrepared(*o);
+        ASSERT_EQ(0, r.error) << c.name << " (line " << r.line << ")";
+        if (c.a != NoCheck) {
+            EXPECT_EQ(c.a, intVar(*o, "a")) << c.name;
+        }
+        EXPECT_EQ(c.n, intVar(*o, "n")) << c.name;
+    }
+}
+
 TEST(CommonControls, RichEditFormats)
 {
     auto o = prepareUiProgram(onControls(std::string(hello) +
