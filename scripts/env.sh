@@ -10,6 +10,21 @@ OSTRIN_WINEPREFIX="${OSTRIN_WINEPREFIX:-$OSTRIN_BUILD/wineprefix}"
 # Bump when the prefix recipe below changes, so existing prefixes are redone.
 OSTRIN_PREFIX_VERSION=1
 
+# How many times slower Windows code runs here than on a machine that
+# executes i386 code natively: 1 there, OSTRIN_EMULATED_FACTOR where
+# scripts/setup registered the emulator (scripts/i386.sh). The test rig
+# multiplies its time limits by it. OSTRIN_TIME_FACTOR overrides.
+OSTRIN_EMULATED_FACTOR=4
+ostrin_time_factor() {
+    if [[ -n "${OSTRIN_TIME_FACTOR:-}" ]]; then
+        echo "$OSTRIN_TIME_FACTOR"
+    elif head -n1 /proc/sys/fs/binfmt_misc/ostrin-i386 2>/dev/null | grep -qx enabled; then
+        echo "$OSTRIN_EMULATED_FACTOR"
+    else
+        echo 1
+    fi
+}
+
 # Exports what every Wine process of ours needs. HOME points at a directory
 # inside the prefix: Wine's user folders, ALSA's configuration and anything
 # else a Unix library writes there stay out of the user's home.
@@ -19,6 +34,9 @@ ostrin_use_wine() {
     export WINEDEBUG=-all
     # No menu entries or file associations written into the Unix desktop.
     export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+    # Read by uidriver.exe for its waits.
+    OSTRIN_TIME_FACTOR="$(ostrin_time_factor)"
+    export OSTRIN_TIME_FACTOR
     export HOME="$OSTRIN_WINEPREFIX/home"
     if [[ -n "${OSTRIN_DISPLAY:-}" ]]; then
         export DISPLAY="$OSTRIN_DISPLAY"
@@ -39,6 +57,19 @@ ostrin_ensure_prefix() {
     ) 9>"$OSTRIN_WINEPREFIX.lock"
 }
 
+# Runs one step of making the prefix quietly; when it fails, says which
+# step and shows what Wine printed, then fails.
+ostrin_prefix_step() {
+    local what="$1" out rc=0
+    shift
+    out="$("$@" 2>&1)" || rc=$?
+    if ((rc != 0)); then
+        echo "ostrin: $what failed (exit $rc): $*" >&2
+        [[ -n "$out" ]] && printf '%s\n' "$out" >&2
+        return "$rc"
+    fi
+}
+
 ostrin_make_prefix() {
     (
         set -e
@@ -50,8 +81,9 @@ ostrin_make_prefix() {
 
         echo "ostrin: preparing the Wine prefix $WINEPREFIX" >&2
         # No Mono or Gecko installer prompts during the first boot.
-        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-        wineserver -w
+        ostrin_prefix_step "creating the Wine prefix" \
+            env WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" WINEDEBUG=err+all wineboot -i
+        ostrin_prefix_step "waiting for the Wine server" wineserver -w
 
         local reg="$WINEPREFIX/ostrin.reg"
         cat >"$reg" <<'EOF'
@@ -71,8 +103,8 @@ REGEDIT4
 "Times New Roman"="Liberation Serif"
 "Courier New"="Liberation Mono"
 EOF
-        wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
-        wineserver -w
+        ostrin_prefix_step "importing the prefix settings" wine regedit /S "$(winepath -w "$reg" 2>/dev/null)"
+        ostrin_prefix_step "waiting for the Wine server" wineserver -w
         rm -f "$reg"
 
         ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
@@ -128,7 +160,7 @@ ostrin_start_server() {
     # Held open by this shell: the keeper ends when it closes, even on a crash.
     exec {OSTRIN_KEEPER_FD}>"$OSTRIN_KEEPER_DIR/in"
     local i
-    for ((i = 0; i < 600; i++)); do
+    for ((i = 0; i < 600 * $(ostrin_time_factor); i++)); do
         grep -q ready "$OSTRIN_KEEPER_DIR/out" 2>/dev/null && return 0
         kill -0 "$OSTRIN_KEEPER_PID" 2>/dev/null || break
         sleep 0.05

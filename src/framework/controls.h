@@ -17,7 +17,6 @@ class CControlT : public CWnd {
 public:
     static const CRuntimeClass runtimeClass;
     const CRuntimeClass* GetRuntimeClass() const override { return &runtimeClass; }
-    static const char* className() { return ClassName; }
 };
 
 template <const char* ClassName>

@@ -162,6 +162,40 @@ BOOL CWnd::DestroyWindow()
     return m_hwnd ? ::DestroyWindow(m_hwnd) : FALSE;
 }
 
+void CWnd::CenterWindow()
+{
+    if (!m_hwnd) return;
+    RECT window = {}, area = {}, work = {};
+    ::GetWindowRect(m_hwnd, &window);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const bool child = (::GetWindowLongA(m_hwnd, GWL_STYLE) & WS_CHILD) != 0;
+    if (child) {
+        HWND parent = ::GetParent(m_hwnd);
+        ::GetClientRect(parent, &area);
+        ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    } else {
+        HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
+        if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &area);
+        else area = work;
+    }
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    int x = (area.left + area.right - width) / 2;
+    int y = (area.top + area.bottom - height) / 2;
+    if (!child) {
+        // A window centred over a large owner may not leave the work area.
+        if (x + width > work.right) x = work.right - width;
+        if (x < work.left) x = work.left;
+        if (y + height > work.bottom) y = work.bottom - height;
+        if (y < work.top) y = work.top;
+    } else {
+        POINT p = {x, y};
+        ::ScreenToClient(::GetParent(m_hwnd), &p);
+        x = p.x;
+        y = p.y;
+    }
+    ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 CWnd* CWnd::Claim(HWND hwnd, CWnd*& pending)
 {
     CWnd* wnd = FromHandlePermanent(hwnd);

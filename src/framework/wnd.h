@@ -58,6 +58,21 @@ public:
     // processing has returned. The object stops being live at once.
     static void DeleteSafely(CWnd* wnd);
 
+    // Keeps an object from being deleted while code that created or runs
+    // it still works on it (a statement whose window's handlers may close
+    // that window): a DeleteSafely meanwhile takes effect when the guard
+    // ends, and IsLiveObject tells whether one happened.
+    class KeepAlive {
+    public:
+        explicit KeepAlive(CWnd* wnd) : m_wnd(wnd) { ++wnd->m_msgDepth; }
+        ~KeepAlive() { LeaveMessage(m_wnd); }
+        KeepAlive(const KeepAlive&) = delete;
+        KeepAlive& operator=(const KeepAlive&) = delete;
+
+    private:
+        CWnd* m_wnd;
+    };
+
     // Creates the window and binds it to this object; false on failure.
     bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU menuOrId, void* param = nullptr);
@@ -66,6 +81,10 @@ public:
     // Gives the window its previous procedure back; returns the window.
     HWND UnsubclassWindow();
     virtual BOOL DestroyWindow();
+    // Centres a child window in its parent's client area, and any other
+    // window over its owner (when that is visible and not minimised) or
+    // else in the work area, which it is then kept inside.
+    void CenterWindow();
 
     // The window procedure of our own classes.
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -44,7 +44,16 @@
 namespace {
 
 constexpr DWORD PollMs = 50;
-constexpr DWORD WaitMs = 10000;
+
+// How long to wait for a window to come or go: 10 s, times the slow-down
+// the scripts export for machines that emulate i386 code.
+DWORD waitMs()
+{
+    char factor[16] = "";
+    ::GetEnvironmentVariableA("OSTRIN_TIME_FACTOR", factor, sizeof factor);
+    const int f = std::atoi(factor);
+    return 10000 * static_cast<DWORD>(f > 1 ? f : 1);
+}
 
 HWND target = nullptr;
 std::string workDir;
@@ -221,7 +230,7 @@ bool capture(const std::string& name, bool quiet)
 
 bool waitFor(const char* title)
 {
-    for (DWORD waited = 0; waited < WaitMs; waited += PollMs) {
+    for (DWORD waited = 0, limit = waitMs(); waited < limit; waited += PollMs) {
         HWND hwnd = ::FindWindowA(nullptr, title);
         if (hwnd && ::IsWindowVisible(hwnd)) {
             target = hwnd;
@@ -280,7 +289,8 @@ void run(const std::string& line)
         ::Sleep(static_cast<DWORD>(std::atoi(rest.c_str())));
     } else if (cmd == "gone") {
         DWORD waited = 0;
-        while (target && ::IsWindow(target) && waited < WaitMs) {
+        const DWORD limit = waitMs();
+        while (target && ::IsWindow(target) && waited < limit) {
             ::Sleep(PollMs);
             waited += PollMs;
         }

@@ -13,6 +13,7 @@
 #include "support/ui_harness.h"
 #include "ui/controls/color_controls.h"
 #include "ui/controls/re_ole_callback.h"
+#include "ui/windows/ostrin_dlg.h"
 
 namespace {
 
@@ -577,6 +578,44 @@ TEST(ControlPictures, TextNamesThePicture)
     EXPECT_EQ(RGB(0, 0, 255), after) << std::hex << after;
 }
 
+TEST(ControlPictures, ResourcesByNumberAndByName)
+{
+    struct Case {
+        const char* name;
+        const char* description;
+        COLORREF want;
+    };
+    const Case cases[] = {
+        {"static, decimal number", "T,101,10,10,40,40,0x0E,1", RGB(0, 255, 0)},
+        {"static, hexadecimal number", "T,0x65,10,10,40,40,0x0E,1", RGB(0, 255, 0)},
+        {"static, name", "T,BLUEPIC,10,10,40,40,0x0E,1", RGB(0, 0, 255)},
+        {"bitmap button, name", "B,BLUEPIC,10,10,40,40,0x80,1", RGB(0, 0, 255)},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withWindow(std::string("add_controls w, \"") + c.description + "\"\n{op249} 1\n"));
+        ASSERT_TRUE(o) << c.name;
+        HGDIOBJ picture = nullptr;
+        COLORREF seen = CLR_INVALID;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+            const bool button = className(control(t, 1)) == "Button";
+            picture = reinterpret_cast<HGDIOBJ>(
+                ::SendMessageA(control(t, 1), button ? BM_GETIMAGE : STM_GETIMAGE, IMAGE_BITMAP, 0));
+            if (!button) {
+                paintNow(hwndVar(t, "w"));
+                seen = screenPixel(control(t, 1), 2, 2);
+            }
+        };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        ASSERT_TRUE(picture) << c.name;
+        BITMAP bm = {};
+        ASSERT_EQ(static_cast<int>(sizeof bm), ::GetObjectA(picture, sizeof bm, &bm)) << c.name;
+        EXPECT_EQ(8, bm.bmWidth) << c.name;
+        if (seen != CLR_INVALID) {
+            EXPECT_EQ(c.want, seen) << c.name << std::hex << " pixel " << seen;
+        }
+    }
+}
+
 TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
 {
     const std::string red = writeBitmap("leak_red.bmp", RGB(255, 0, 0));
@@ -590,7 +629,7 @@ TEST(ControlResources, GdiObjectsComeBackAfterAThousandControls)
         "conditional n = 2 then {op249} 1\n"
         "open_window w, 10, 10, 300, 200, 0, 0, \"leak\", h\n"
         "add_controls w, \"B,b,0,0,40,20,0,1\", \"C,c,40,0,40,20,0,2\", \"E,,80,0,40,20,0,3\", "
-        "\"L,,0,20,40,40,0,4\", \"S,,40,20,80,16,0,5\", \"M,,0,60,60,80,3,6\", \"T,t,60,60,40,20,0,7\", "
+        "\"L,,0,20,40,40,0,4\", \"S,,40,20,80,16,0,5\", \"M,,0,60,60,80,3,6\", \"T,BLUEPIC,60,60,8,8,0x0E,7\", "
         "\"T," + red + ",100,60,8,8,0x0E,8\", \"B," + red + ",120,60,8,8,0x80,9\", \"RE,,0,100,60,40,0,10\"\n"
         "counted_loop k, 1, 10\n"
         "set_control_colours w, k, n, k * 1000\n"
@@ -635,6 +674,46 @@ TEST(ControlClasses, PushButtonOutlinedWhenFocusedOrDefault)
     ASSERT_EQ(0, runPrepared(*o).error);
     EXPECT_EQ(RGB(0, 0, 0), focused) << std::hex << focused;
     EXPECT_NE(RGB(0, 0, 0), plain) << std::hex << plain;
+}
+
+// Pixels of one colour inside a control, its frame left out.
+int pixelsOfColour(HWND hwnd, COLORREF colour)
+{
+    RECT r = {};
+    ::GetClientRect(hwnd, &r);
+    int count = 0;
+    for (int y = 4; y < r.bottom - 4; ++y)
+        for (int x = 4; x < r.right - 4; ++x)
+            if (screenPixel(hwnd, x, y) == colour) ++count;
+    return count;
+}
+
+TEST(ControlClasses, DisabledPushButtonText)
+{
+    // Single-line text is embossed (a highlight copy beside the shadow);
+    // multi-line text is plain grey.
+    auto o = prepareUiProgram(withWindow(
+        "add_controls w, \"B,Disabled,10,10,100,30,0,1\", \"B,Two lines,120,10,100,40,0x2000,2\"\n"
+        "set_control_colours w, 1, 0, 0x00FFFF\n"
+        "set_control_colours w, 2, 0, 0x00FFFF\n"
+        "enable_control w, 1, 0\n"
+        "enable_control w, 2, 0\n"
+        "{op249} 1\n"));
+    ASSERT_TRUE(o);
+    int singleHighlight = 0, singleGrey = 0, multiHighlight = 0, multiGrey = 0;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        paintNow(hwndVar(t, "w"));
+        const COLORREF highlight = ::GetSysColor(COLOR_3DHILIGHT), grey = ::GetSysColor(COLOR_GRAYTEXT);
+        singleHighlight = pixelsOfColour(control(t, 1), highlight);
+        singleGrey = pixelsOfColour(control(t, 1), grey);
+        multiHighlight = pixelsOfColour(control(t, 2), highlight);
+        multiGrey = pixelsOfColour(control(t, 2), grey);
+    };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_GT(singleHighlight, 10) << "embossed";
+    EXPECT_GT(singleGrey + singleHighlight, 20);
+    EXPECT_EQ(0, multiHighlight) << "plain";
+    EXPECT_GT(multiGrey, 10);
 }
 
 TEST(ControlClasses, StatusBarOfAnMdiFrameShrinksTheClient)
@@ -732,6 +811,165 @@ TEST(ControlClasses, RichEditCallbackGivesStorageAndAcceptsObjects)
     EXPECT_EQ(S_OK, callback->QueryInsertObject(nullptr, nullptr, 0));
     EXPECT_EQ(E_NOTIMPL, callback->GetContextMenu(0, nullptr, nullptr, nullptr));
     EXPECT_EQ(0u, callback->Release());
+}
+
+// A modeless dialog d with a control of every kind, ids 1 to 11.
+const char* const DialogControls =
+    "add_controls d, \"B,Push,10,10,80,24,0,1\", \"C,Check,10,40,80,20,0,2\", \"R,Radio,10,65,80,20,0,3\", "
+    "\"E,,100,10,100,24,0,4\", \"L,,100,40,100,60,1,5\", \"M,,210,10,100,100,3,6\", \"S,,210,40,100,16,0,7\", "
+    "\"T,Label,210,65,100,20,0,8\", \"LV,,10,110,100,60,0,9\", \"SW,,0,0,0,0,0,10\", \"RE,,120,110,100,60,0,11\"\n";
+
+std::string withDialog(const std::string& body, const std::string& handler = "", const std::string& decls = "")
+{
+    return decls +
+           "declare_variables d, e: DIALOG\n"
+           "declare_variables n, ended: INT\n"
+           "create_dialog d, 30, 30, 400, 300, WS_CAPTION | WS_SYSMENU, 0, \"controls\", h\n" + body +
+           "jump finish\n"
+           "h:\n" + handler +
+           "return\n"
+           "finish:\n";
+}
+
+HWND dialogItem(UiTestOstrin& t, int programId)
+{
+    COstrinDlg* d = dialogVar(t, "d");
+    return d && d->GetSafeHwnd() ? ::GetDlgItem(d->GetSafeHwnd(), programId + ControlIdBase) : nullptr;
+}
+
+// Every item of the dialog is a control of its kind bound to its object.
+void expectBoundItems(UiTestOstrin& t, const char* when)
+{
+    struct Want { int id; const char* cls; const char* text; };
+    const Want wants[] = {
+        {1, "Button", "Push"}, {2, "Button", "Check"}, {3, "Button", "Radio"}, {4, "Edit", ""},
+        {5, "ListBox", ""}, {6, "ComboBox", ""}, {7, "ScrollBar", ""}, {8, "Static", "Label"},
+        {9, "SysListView32", ""}, {10, "msctls_statusbar32", ""}, {11, "RichEdit", ""},
+    };
+    for (const Want& w : wants) {
+        HWND item = dialogItem(t, w.id);
+        ASSERT_TRUE(item) << when << ": control " << w.id;
+        EXPECT_STRCASEEQ(w.cls, className(item).c_str()) << when << ": control " << w.id;
+        char text[32] = "";
+        ::GetWindowTextA(item, text, sizeof text);
+        EXPECT_STREQ(w.text, text) << when << ": control " << w.id;
+        CColorControl* colours = colourPartOf(CWnd::FromHandlePermanent(item));
+        ASSERT_TRUE(colours) << when << ": control " << w.id << " is bound to its object";
+        EXPECT_EQ(w.id + ControlIdBase, colours->controlId) << when;
+    }
+    EXPECT_EQ(BS_OWNERDRAW, ::GetWindowLongA(dialogItem(t, 1), GWL_STYLE) & 0xF) << when << ": push button";
+    EXPECT_EQ(BS_AUTOCHECKBOX, ::GetWindowLongA(dialogItem(t, 2), GWL_STYLE) & 0xF) << when << ": check box";
+}
+
+TEST(DialogControls, ItemsOfEveryKindSubclassedWhenShown)
+{
+    auto o = prepareUiProgram(withDialog(std::string(DialogControls) +
+                                         "{op249} 1\n"
+                                         "show_dialog d\n"
+                                         "{op249} 2\n"
+                                         "close_dialog d\n"
+                                         "show_dialog d\n"
+                                         "{op249} 3\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) {
+        COstrinDlg* d = dialogVar(t, "d");
+        ASSERT_TRUE(d);
+        ASSERT_EQ(11, d->dialogTemplate().itemCount());
+        ASSERT_EQ(11, d->controlCount());
+        // The edit at 100,10 size 100 x 24: each edge in dialog units.
+        const CDlgTempl::CDlgItemTempl* edit = d->dialogTemplate().getItem(4 + ControlIdBase, false);
+        ASSERT_TRUE(edit);
+        const RECT want = d->toDialogUnits(100, 10, 200, 34);
+        const DLGITEMTEMPLATE& h = edit->header();
+        EXPECT_EQ(want.left, h.x);
+        EXPECT_EQ(want.top, h.y);
+        EXPECT_EQ(want.right - want.left, h.cx);
+        EXPECT_EQ(want.bottom - want.top, h.cy);
+        EXPECT_EQ(static_cast<DWORD>(WS_CHILD | WS_VISIBLE | WS_BORDER), h.style & (WS_CHILD | WS_VISIBLE | WS_BORDER));
+        const CDlgTempl::CDlgItemTempl* rich = d->dialogTemplate().getItem(11 + ControlIdBase, false);
+        ASSERT_TRUE(rich);
+        EXPECT_EQ(std::wstring(L"RichEdit"), std::wstring(rich->className()));
+        const CDlgTempl::CDlgItemTempl* list = d->dialogTemplate().getItem(5 + ControlIdBase, false);
+        ASSERT_TRUE(list);
+        EXPECT_EQ(static_cast<DWORD>(WS_BORDER | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_NOTIFY),
+                  list->header().style & 0x00FFFFFF);
+    };
+    o->hooks[2] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "shown"); };
+    o->hooks[3] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "shown again"); };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+}
+
+TEST(DialogControls, ModalRunStatementsAndColours)
+{
+    // Inside the modal run the handler drives the controls, then ends it.
+    auto o = prepareUiProgram(withDialog(
+        std::string(DialogControls) + "ended = run_dialog(d)\n",
+        "conditional EVENT_CODE = WM_INITDIALOG\n"
+        "{op249} 1\n"
+        "add_list_item d, 5, \"one\"\n"
+        "add_list_item d, 6, \"two\"\n"
+        "set_selection d, 6, 0\n"
+        "set_button_state d, 2, 1\n"
+        "set_scroll_range d, 7, 0, 10\n"
+        "set_scroll_position d, 7, 4\n"
+        "set_control_colours d, 4, 0, 0x0000FF\n"
+        "set_control_colours d, 1, 0xFFFFFF, 0x00FF00\n"
+        "{op249} 2\n"
+        "close_dialog d, 2031\n"
+        "end_conditional\n"
+        "conditional EVENT_CODE = EV_CONTROL & EVENT_CONTROL_ID = 1 then clicked = EVENT_NOTIFY + 100\n",
+        "declare_variables clicked: INT\n"));
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin& t, Statement*) { expectBoundItems(t, "run"); };
+    COLORREF edit = CLR_INVALID, button = CLR_INVALID;
+    LRESULT count = -1, selected = -1, checked = -1, position = -1;
+    o->hooks[2] = [&](UiTestOstrin& t, Statement*) {
+        COstrinDlg* d = dialogVar(t, "d");
+        ::ShowWindow(d->GetSafeHwnd(), SW_SHOW);
+        paintNow(d->GetSafeHwnd());
+        edit = screenPixel(dialogItem(t, 4), 10, 10);
+        button = screenPixel(dialogItem(t, 1), 6, 6);
+        count = ::SendMessageA(dialogItem(t, 5), LB_GETCOUNT, 0, 0);
+        selected = ::SendMessageA(dialogItem(t, 6), CB_GETCURSEL, 0, 0);
+        checked = ::SendMessageA(dialogItem(t, 2), BM_GETCHECK, 0, 0);
+        position = ::GetScrollPos(dialogItem(t, 7), SB_CTL);
+        ::SendMessageA(dialogItem(t, 1), BM_CLICK, 0, 0);
+    };
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    EXPECT_EQ(7, intVar(*o, "ended"));
+    EXPECT_EQ(RGB(255, 0, 0), edit) << std::hex << edit;
+    EXPECT_EQ(RGB(0, 255, 0), button) << std::hex << button;
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(0, selected);
+    EXPECT_EQ(BST_CHECKED, checked);
+    EXPECT_EQ(4, position);
+    EXPECT_EQ(100 + BN_CLICKED, intVar(*o, "clicked"));
+}
+
+TEST(DialogControls, AddErrors)
+{
+    struct Case {
+        const char* name;
+        const char* line;
+        int error;
+        int items;   // template items afterwards
+    };
+    const Case cases[] = {
+        {"id used twice", "add_controls d, \"B,a,1,1,5,5,0,1\", \"E,,1,1,5,5,0,1\"", ErrControlIdUsed, 1},
+        {"program id 0", "add_controls d, \"B,a,1,1,5,5,0,0\"", ErrControlIdZero, 0},
+        {"no kind yet adds nothing", "add_controls d, \"X,a,1,1,5,5,0,1\", \"T,b,1,1,5,5,0,2\"", 0, 1},
+        {"empty dialog", "add_controls e, \"B,a,1,1,5,5,0,1\"", ErrNoWindow, 0},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(withDialog(std::string(c.line) + "\n"));
+        ASSERT_TRUE(o) << c.name;
+        EXPECT_EQ(c.error, runPrepared(*o).error) << c.name;
+        ASSERT_TRUE(dialogVar(*o, "d")) << c.name;
+        EXPECT_EQ(c.items, dialogVar(*o, "d")->dialogTemplate().itemCount()) << c.name;
+        EXPECT_EQ(c.items, dialogVar(*o, "d")->controlCount()) << c.name;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "interp/convert.h"
 #include "interp/ostrin.h"
 #include "ui/controls/color_controls.h"
+#include "ui/windows/ostrin_dlg.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -28,18 +29,19 @@ constexpr DWORD ListBoxStyle = WS_BORDER | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS
 constexpr DWORD ComboBoxStyle = WS_BORDER | CBS_NOINTEGRALHEIGHT | CBS_HASSTRINGS;  // 0x00800600
 
 const KindInfo Kinds[] = {
-    {KindPushButton, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindCheckBox, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindRadioButton, "BUTTON", "BUTTON", 0, 0, 0, true},
-    {KindEdit, "EDIT", "EDIT", WS_EX_CLIENTEDGE, WS_BORDER, WS_BORDER, false},
-    {KindListBox, "LISTBOX", "LISTBOX", WS_EX_CLIENTEDGE, ListBoxStyle, ListBoxStyle, false},
-    {KindScrollBar, "SCROLLBAR", "SCROLLBAR", 0, 0, 0, false},
-    {KindComboBox, "COMBOBOX", "COMBOBOX", WS_EX_CLIENTEDGE, ComboBoxStyle, ComboBoxStyle, false},
-    {KindStatic, "STATIC", "STATIC", 0, 0, 0, true},
-    {KindListView, "SysListView32", "SysListView32", 0, 0, WS_BORDER, false},
-    {KindStatusBar, "msctls_statusbar32", "msctls_statusbar32", 0, 0, 0, false},
-    // The client edge follows the program's border (see createControl).
-    {KindRichEdit, "RICHEDIT", "RichEdit", 0, 0, 0, false},
+    {KindPushButton, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindCheckBox, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindRadioButton, controlclass::Button, "BUTTON", 0, 0, 0, true},
+    {KindEdit, controlclass::Edit, "EDIT", WS_EX_CLIENTEDGE, WS_BORDER, WS_BORDER, false},
+    {KindListBox, controlclass::ListBox, "LISTBOX", WS_EX_CLIENTEDGE, ListBoxStyle, ListBoxStyle, false},
+    {KindScrollBar, controlclass::ScrollBar, "SCROLLBAR", 0, 0, 0, false},
+    {KindComboBox, controlclass::ComboBox, "COMBOBOX", WS_EX_CLIENTEDGE, ComboBoxStyle, ComboBoxStyle, false},
+    {KindStatic, controlclass::Static, "STATIC", 0, 0, 0, true},
+    {KindListView, controlclass::ListView, "SysListView32", 0, 0, WS_BORDER, false},
+    {KindStatusBar, controlclass::StatusBar, "msctls_statusbar32", 0, 0, 0, false},
+    // The client edge follows the program's border (see createControl);
+    // templates name the class as the rich edit library registers it.
+    {KindRichEdit, controlclass::RichEdit, "RichEdit", 0, 0, 0, false},
 };
 
 const KindInfo* kindInfo(int kind)
@@ -134,18 +136,6 @@ CWnd* newControlObject(int kind)
     }
 }
 
-const char* dialogClassName(int kind)
-{
-    const KindInfo* k = kindInfo(kind);
-    return k ? k->dialogClass : "";
-}
-
-DWORD kindStyle(int kind)
-{
-    const KindInfo* k = kindInfo(kind);
-    return k ? k->dialogStyle : 0;
-}
-
 CWnd* COstrinWnd::createControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id)
 {
     const KindInfo* k = kindInfo(kind);
@@ -166,11 +156,30 @@ CWnd* COstrinWnd::createControl(int kind, const char* caption, DWORD style, cons
     return control;
 }
 
+void COstrinDlg::addControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id)
+{
+    // A description that names no kind adds nothing, as on a window: an
+    // item without a class would keep the whole dialog from being made.
+    const KindInfo* k = kindInfo(kind);
+    if (!k) return;
+    CWnd* control = newControlObject(kind);
+    if (!control) return;
+    if (!m_template.addItem(static_cast<short>(r.left), static_cast<short>(r.top), static_cast<short>(r.right - r.left),
+                            static_cast<short>(r.bottom - r.top), static_cast<WORD>(id), style | k->dialogStyle,
+                            k->dialogClass, caption)) {
+        delete control;
+        return;
+    }
+    colourPartOf(control)->controlId = static_cast<int>(id);
+    addControlObject(control, static_cast<int>(id));
+}
+
 Statement* Ostrin::addControls(Statement* st)
 {
     CWnd* target = windowArg(*this, st, 0, KindWinOrDlg);
     if (!target) return nullptr;
     auto* window = target->IsKindOf(&COstrinWnd::classCOstrinWnd) ? static_cast<COstrinWnd*>(target) : nullptr;
+    auto* dialog = window ? nullptr : dynamic_cast<COstrinDlg*>(target);
 
     ControlDescription d;
     for (int i = 1; i < st->argCount; ++i) {
@@ -182,7 +191,16 @@ Statement* Ostrin::addControls(Statement* st)
         if (d.programId == 0) return fail(ErrControlIdZero);
         const UINT id = static_cast<UINT>(d.programId + ControlIdBase);
 
-        if (!window) return fail(ErrType);   // dialogs take their controls as template items
+        // Any other object (a control a program named by its handle) takes none.
+        if (!window && !dialog) return fail(ErrType);
+        if (dialog) {
+            // Edges in dialog units, each truncated on its own.
+            const RECT& p = d.placement;
+            const RECT units = dialog->toDialogUnits(p.left, p.top, p.right, p.bottom);
+            if (dialog->dialogTemplate().getItem(static_cast<int32_t>(id), false)) return fail(ErrControlIdUsed);
+            dialog->addControl(d.kind, d.caption.c_str(), d.style, units, id);
+            continue;
+        }
         if (window->GetSafeHwnd() && ::GetDlgItem(window->GetSafeHwnd(), static_cast<int>(id)))
             return fail(ErrControlIdUsed);
         // A control Windows refuses is not reported.

@@ -51,7 +51,3 @@ bool readControlDescription(Ostrin& o, const char* text, ControlDescription& d);
 // A new colour-aware control object for a kind, without a window; null for
 // kind 0 (and when memory runs out).
 CWnd* newControlObject(int kind);
-// The class name a dialog template gives a kind's item ("" for kind 0).
-const char* dialogClassName(int kind);
-// Style bits every control of a kind gets besides the program's.
-DWORD kindStyle(int kind);

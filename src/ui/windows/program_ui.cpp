@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "framework/axhost.h"
 #include "framework/wnd.h"
 #include "ui/windows/ostrin_wnd.h"
 
@@ -38,6 +39,9 @@ bool registerClass(char* out, size_t size, UINT style, HBRUSH background, HICON 
 
 ProgramUi::~ProgramUi()
 {
+    // A browser let go inside one of its own events waits for a message
+    // loop; there will be none now.
+    CAxHost::ReleaseDeferred();
     if (!m_registered) return;
     UnregisterClassA(m_whiteClass, GetModuleHandleA(nullptr));
     UnregisterClassA(m_workspaceClass, GetModuleHandleA(nullptr));
