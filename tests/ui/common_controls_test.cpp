@@ -615,6 +615,64 @@ TEST(CommonControls, AddToolbarTakesABitmapHandle)
     ::DeleteObject(strip);
 }
 
+int toolbarImages(HWND bar)
+{
+    HIMAGELIST list = (HIMAGELIST)::SendMessageA(bar, TB_GETIMAGELIST, 0, 0);
+    return list ? ImageList_GetImageCount(list) : 0;
+}
+
+TEST(CommonControls, AddToolbarLoadsItsStripFromTheProgram)
+{
+    struct Case { const char* name; const char* bitmap; int images; };
+    const Case cases[] = {
+        {"resource by name", "\"TOOLSTRIP\"", 4},
+        {"resource by number", "201", 4},
+        {"number in the low 16 bits", "201 + 65536 * 3", 4},
+        {"no such resource: buttons without images", "\"NOSUCHSTRIP\"", 0},
+    };
+    for (const Case& c : cases) {
+        auto o = prepareUiProgram(onControls(std::string("n = add_toolbar(w, ") + c.bitmap + ", 7, ids)\n{op249} 1\n",
+                                             "declare_variables ids[4]: INT\n"));
+        ASSERT_TRUE(o) << c.name;
+        int images = -1;
+        o->hooks[1] = [&](UiTestOstrin& t, Statement*) { images = toolbarImages(control(t, 7)); };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        EXPECT_EQ(1, intVar(*o, "n")) << c.name;
+        EXPECT_EQ(c.images, images) << c.name;
+    }
+}
+
+TEST(CommonControls, DialogTakesAToolbarWhileShown)
+{
+    auto o = prepareUiProgram(
+        "declare_variables d: DIALOG\n"
+        "declare_variables ids[2], n, m, a: INT\n"
+        "create_dialog d, 20, 20, 240, 120, WS_CAPTION, 0, \"dialog\", h\n"
+        "ids[0] = 1\nids[1] = 2\n"
+        "n = add_toolbar(d, 0, 7, ids)\n"
+        "show_dialog d\n"
+        "m = add_toolbar(d, 0, 7, ids)\n"
+        "a = control_operation(d, 7, 7)\n"
+        "{op249} 1\n"
+        "close_dialog d\n"
+        "jump finish\nh:\nreturn\nfinish:\n");
+    ASSERT_TRUE(o);
+    int buttons = -1;
+    o->hooks[1] = [&](UiTestOstrin& t, Statement*) {
+        Variable* d = t.findVariable(const_cast<char*>("d"), nullptr, false);
+        uint32_t object = 0;
+        std::memcpy(&object, d->data, sizeof object);
+        HWND dialog = reinterpret_cast<CWnd*>(static_cast<uintptr_t>(object))->GetSafeHwnd();
+        buttons = static_cast<int>(::SendMessageA(::GetDlgItem(dialog, 7 + ControlIdBase), TB_BUTTONCOUNT, 0, 0));
+    };
+    const RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error) << "line " << r.line;
+    EXPECT_EQ(0, intVar(*o, "n")) << "a dialog not shown has no window to hold it";
+    EXPECT_EQ(1, intVar(*o, "m"));
+    EXPECT_GE(intVar(*o, "a"), 23) << "operations reach a dialog's toolbar: its button width";
+    EXPECT_EQ(2, buttons);
+}
+
 TEST(CommonControls, ToolbarOperations)
 {
     auto o = prepareUiProgram(withToolbar(

@@ -5,7 +5,8 @@
 // toolbar's command with the id the program gave (its Windows id less
 // 2024). A 0 in the button list is a separator. The image strip is a bitmap
 // resource of the program (by name or number) or a bitmap the program
-// loaded; its images go to the real buttons in order.
+// loaded; its images go to the real buttons in order. A dialog takes a
+// toolbar while it is shown (the toolbar needs its window as parent).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -18,6 +19,7 @@
 #include "library/storage.h"
 #include "ui/controls/color_controls.h"
 #include "ui/controls/control_creation.h"
+#include "ui/windows/ostrin_dlg.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -120,7 +122,12 @@ Statement* Ostrin::addToolbar(Statement* st)
 
     // Handlers the creation ran may have failed or closed the window.
     if (errorCode || !CWnd::IsLiveObject(wnd) || !wnd->GetSafeHwnd()) return discard(0);
-    if (!wnd->IsKindOf(&COstrinWnd::classCOstrinWnd)) return discard(0);
-    static_cast<COstrinWnd*>(wnd)->addControl(bar);
+    if (wnd->IsKindOf(&COstrinWnd::classCOstrinWnd)) {
+        static_cast<COstrinWnd*>(wnd)->addControl(bar);
+    } else if (auto* dialog = dynamic_cast<COstrinDlg*>(wnd)) {
+        dialog->addControlObject(bar, id + ControlIdBase);
+    } else {
+        return discard(0);
+    }
     return setIntResult(st, 1);
 }
