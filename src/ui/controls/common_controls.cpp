@@ -9,7 +9,8 @@
 // given too few of them is error 56 before anything is sent.
 //
 // Texts the controls hand back land in the string result's buffer, always
-// bounded by it: a longer text is read elsewhere and cut.
+// bounded by it: a longer text is read elsewhere and cut. A rich edit
+// prints through the printing helpers, over the print dialog.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -25,6 +26,7 @@
 #include "ui/controls/color_controls.h"
 #include "ui/controls/control_args.h"
 #include "ui/controls/control_creation.h"
+#include "ui/printing/printing.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -420,6 +422,13 @@ Statement* richEditOperation(const Operation& op, int32_t code)
         cf.dwMask = CFM_OFFSET;
         cf.yOffset = a;
         op.send(EM_SETCHARFORMAT, SCF_SELECTION, &cf);
+        break;
+    }
+    case 38: {
+        // Prints over the print dialog the window owns; margin in twips.
+        int32_t margin = DefaultPrintMargin;
+        if (op.st->argCount > 3 && !op.num(3, margin)) return nullptr;
+        if (const int error = printRichEdit(op.hwnd, ::GetParent(op.hwnd), margin)) return op.o.fail(error);
         break;
     }
     default: break;
