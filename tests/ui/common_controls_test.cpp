@@ -8,6 +8,7 @@
 #include <richedit.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -464,6 +465,7 @@ TEST(CommonControls, RichEditStreamsThroughFiles)
     EXPECT_EQ(0, intVar(*o, "b"));
     EXPECT_EQ("Hello world\r\n", stringVar(*o, "s"));
     EXPECT_NE(0, intVar(*o, "m")) << "a closed file stops the stream with an error";
+    std::remove("stream_out.txt");
 }
 
 TEST(CommonControls, RichEditPastesTheClipboardsFirstFormat)
