@@ -623,4 +623,34 @@ TEST(Printing, RichEditPrintsItsPagesAndStops)
     EXPECT_EQ(ErrNoControl, printRichEdit(nullptr, nullptr));
 }
 
+TEST(Printing, RichEditPrintedByTheControlOperation)
+{
+    REQUIRE_FILE_PRINTER(file);
+    struct Case {
+        const char* name;
+        const char* operation;
+        int button;
+        int pages;
+    };
+    const Case cases[] = {
+        {"default margin", "control_operation w, 3, 38", IDOK, 1},
+        {"margin given", "control_operation w, 3, 38, 1440", IDOK, 1},
+        {"cancelled", "control_operation w, 3, 38", IDCANCEL, 0},
+    };
+    for (const Case& c : cases) {
+        std::remove(file.c_str());
+        auto o = prepareUiProgram(std::string("declare_variables w: WINDOW\n"
+                                              "open_window w, 40, 50, 300, 200, 0, 0, \"print\", h\n"
+                                              "add_controls w, \"RE,,10,10,200,100,4,3\"\n"
+                                              "control_operation w, 3, 24, \"Rich text to print\"\n"
+                                              "{op249} 1\n") +
+                                  c.operation + "\njump finish\nh:\nreturn\nfinish:\n");
+        ASSERT_TRUE(o) << c.name;
+        o->hooks[1] = [&](UiTestOstrin&, Statement*) { answerNextPrintDialog(c.button); };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        EXPECT_TRUE(answer.seen) << c.name;
+        EXPECT_EQ(c.pages, countOf(readFile(file), "showpage")) << c.name;
+    }
+}
+
 }  // namespace
