@@ -343,6 +343,50 @@ TEST(Printing, WindowWithoutPersistentDrawingRunsItsPaintHandlerOnThePage)
     EXPECT_TRUE(found) << "no move to (" << 100 * scale << ", " << 50 * scale << ") on the page";
 }
 
+TEST(Printing, BitmapDrawnOnThePageIsStretchedToItsRectangle)
+{
+    // The paint handler draws a 4 x 4 bitmap (resource QUAD of
+    // images_test.rc) into 100 x 100 screen pixels: on the page it is
+    // stretched there as an image of its own 4 x 4 pixels, not copied
+    // pixel for pixel as on the screen.
+    REQUIRE_FILE_PRINTER(file);
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "declare_variables printing, b: INT\n"
+        "open_window w, 10, 10, 300, 200, 0x10, 0, \"Bitmap page\", h\n"
+        "b = load_image(\"QUAD\", 0)\n"
+        "{op249} 1\n"
+        "printing = 1\n"
+        "print_window w\n"
+        "printing = 0\n"
+        "jump finish\n"
+        "h:\n"
+        "conditional EVENT_CODE = WM_PAINT & printing = 1 then draw_image w, b, 0, 20, 10, 100, 100\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin&, Statement*) { answerNextPrintDialog(IDOK); };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    const std::string ps = readFile(file);
+    EXPECT_EQ(1, countOf(ps, "showpage"));
+    EXPECT_EQ(1, countOf(ps, "/Width 4\n")) << "the bitmap's own width";
+    EXPECT_EQ(1, countOf(ps, "/Height 4\n")) << "the bitmap's own height";
+    // Placed at (20, 10) and 100 x 100 in screen pixels, scaled to the page.
+    HDC printer = ::CreateDCA(nullptr, defaultPrinterName().c_str(), nullptr, nullptr);
+    ASSERT_TRUE(printer);
+    const double scale = static_cast<double>(::GetDeviceCaps(printer, HORZRES)) / ::GetSystemMetrics(SM_CXSCREEN);
+    ::DeleteDC(printer);
+    int x = 0, y = 0, width = 0, height = 0;
+    const size_t at = ps.find(" translate\n", ps.find("%%EndPageSetup"));
+    ASSERT_NE(std::string::npos, at);
+    const size_t lineStart = ps.rfind('\n', at) + 1;
+    ASSERT_EQ(4, std::sscanf(ps.c_str() + lineStart, "%d %d translate %d %d scale", &x, &y, &width, &height));
+    EXPECT_NEAR(20 * scale, x, 1.5);
+    EXPECT_NEAR(10 * scale, y, 1.5);
+    EXPECT_NEAR(100 * scale, width, 1.5);
+    EXPECT_NEAR(100 * scale, height, 1.5);
+}
+
 TEST(Printing, CancelledOrWrongWindowPrintsNothing)
 {
     REQUIRE_FILE_PRINTER(file);
