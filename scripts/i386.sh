@@ -126,19 +126,23 @@ i386_unregister() {
 
 # Makes sure i386 code runs here: natively where it can, else emulated.
 ostrin_setup_i386() {
+    local why
     case "${OSTRIN_EMULATE:-auto}" in
         0)
             i386_unregister
             i386_probe || i386_die "this machine cannot run 32-bit code without the emulator (OSTRIN_EMULATE=0)"
             return 0
             ;;
-        1) ;;
+        1) why="OSTRIN_EMULATE=1 asked for it" ;;
         auto)
-            if ! i386_registered; then
+            if i386_registered; then
+                why="registered by an earlier run; OSTRIN_EMULATE=0 removes it where it is not needed"
+            else
                 local rc=0
                 i386_probe || rc=$?
                 ((rc == 0)) && return 0
                 ((rc == 1)) || i386_die "cannot tell whether this machine runs 32-bit code (see above)"
+                why="this machine cannot run 32-bit code"
             fi
             ;;
         *) i386_die "OSTRIN_EMULATE must be 0, 1 or unset" ;;
@@ -146,7 +150,5 @@ ostrin_setup_i386() {
     i386_qemu_ready || i386_install_qemu
     i386_registered || i386_register
     i386_probe || i386_die "i386 code does not run even under $OSTRIN_QEMU (see above)"
-    local why="this machine cannot run 32-bit code"
-    [[ "${OSTRIN_EMULATE:-auto}" == 1 ]] && why="OSTRIN_EMULATE=1"
-    echo "setup: $why: i386 programs (Wine, the engine, its tests) run under qemu user-mode emulation, about 3 to 5 times slower; test time limits are multiplied by $(ostrin_time_factor)"
+    echo "setup: i386 programs (Wine, the engine, its tests) run under qemu user-mode emulation ($why): about 3 to 5 times slower; test time limits are multiplied by $(ostrin_time_factor)"
 }

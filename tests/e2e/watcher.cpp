@@ -10,10 +10,14 @@
 // the program has ended, since a box blocks the program until dismissed.
 //
 //   watcher.exe title timeout_ms [--press ID] [--type TEXT]
+//               [--set ID TEXT] [--select ID TEXT] [--click ID] ...
 //
 // --press presses the button with that id instead of OK (2 cancels, 7 is
 // "No"); --type first puts TEXT into the file-name box of a file dialog, as
-// a user typing a name would.
+// a user typing a name would. Before pressing, the watcher acts on the
+// dialog's controls in the order given: --set puts TEXT into control ID (an
+// edit box), --select picks the entry TEXT of combo box ID and tells the
+// dialog, --click clicks button ID (a check box toggles).
 //
 //   watcher.exe --keep-desktop
 //
@@ -28,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -37,9 +42,17 @@ constexpr DWORD PollMs = 50;
 // The file-name box of the explorer-style open and save dialogs.
 constexpr int FileNameBoxId = 0x47C;
 
+// One thing done to a control of the dialog before the button is pressed.
+struct ControlStep {
+    enum Kind { Set, Select, Click } kind;
+    int id;
+    const char* text;
+};
+
 struct Action {
     int button = IDOK;
     const char* text = nullptr;   // typed into the file-name box first
+    std::vector<ControlStep> steps;
 };
 
 int keepDesktop()
@@ -64,6 +77,23 @@ void typeFileName(HWND box, const char* text)
     if (edit) SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+void doStep(HWND box, const ControlStep& step)
+{
+    HWND control = GetDlgItem(box, step.id);
+    switch (step.kind) {
+    case ControlStep::Set:
+        SetDlgItemTextA(box, step.id, step.text);
+        break;
+    case ControlStep::Select:
+        SendMessageA(control, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(step.text));
+        SendMessageA(box, WM_COMMAND, MAKEWPARAM(step.id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+        break;
+    case ControlStep::Click:
+        SendMessageA(control, BM_CLICK, 0, 0);
+        break;
+    }
+}
+
 int watchForBox(const char* title, DWORD timeoutMs, const Action& action)
 {
     const DWORD start = GetTickCount();
@@ -77,6 +107,7 @@ int watchForBox(const char* title, DWORD timeoutMs, const Action& action)
             std::printf("box: %s\n", text);
             std::fflush(stdout);
             if (action.text) typeFileName(box, action.text);
+            for (const ControlStep& step : action.steps) doStep(box, step);
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(action.button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(box, action.button)));
             return 0;
@@ -98,8 +129,17 @@ int main(int argc, char** argv)
     const DWORD timeoutMs = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 30000;
     Action action;
     for (int i = 3; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--press") == 0) action.button = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--type") == 0) action.text = argv[i + 1];
+        if (std::strcmp(argv[i], "--press") == 0) {
+            action.button = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--type") == 0) {
+            action.text = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--click") == 0) {
+            action.steps.push_back({ControlStep::Click, std::atoi(argv[i + 1]), nullptr});
+        } else if (i + 2 < argc && (std::strcmp(argv[i], "--set") == 0 || std::strcmp(argv[i], "--select") == 0)) {
+            const auto kind = std::strcmp(argv[i], "--set") == 0 ? ControlStep::Set : ControlStep::Select;
+            action.steps.push_back({kind, std::atoi(argv[i + 1]), argv[i + 2]});
+            ++i;
+        }
     }
     return watchForBox(title, timeoutMs, action);
 }

@@ -343,6 +343,50 @@ TEST(Printing, WindowWithoutPersistentDrawingRunsItsPaintHandlerOnThePage)
     EXPECT_TRUE(found) << "no move to (" << 100 * scale << ", " << 50 * scale << ") on the page";
 }
 
+TEST(Printing, BitmapDrawnOnThePageIsStretchedToItsRectangle)
+{
+    // The paint handler draws a 4 x 4 bitmap (resource QUAD of
+    // images_test.rc) into 100 x 100 screen pixels: on the page it is
+    // stretched there as an image of its own 4 x 4 pixels, not copied
+    // pixel for pixel as on the screen.
+    REQUIRE_FILE_PRINTER(file);
+    auto o = prepareUiProgram(
+        "declare_variables w: WINDOW\n"
+        "declare_variables printing, b: INT\n"
+        "open_window w, 10, 10, 300, 200, 0x10, 0, \"Bitmap page\", h\n"
+        "b = load_image(\"QUAD\", 0)\n"
+        "{op249} 1\n"
+        "printing = 1\n"
+        "print_window w\n"
+        "printing = 0\n"
+        "jump finish\n"
+        "h:\n"
+        "conditional EVENT_CODE = WM_PAINT & printing = 1 then draw_image w, b, 0, 20, 10, 100, 100\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    o->hooks[1] = [](UiTestOstrin&, Statement*) { answerNextPrintDialog(IDOK); };
+    ASSERT_EQ(0, runPrepared(*o).error);
+    const std::string ps = readFile(file);
+    EXPECT_EQ(1, countOf(ps, "showpage"));
+    EXPECT_EQ(1, countOf(ps, "/Width 4\n")) << "the bitmap's own width";
+    EXPECT_EQ(1, countOf(ps, "/Height 4\n")) << "the bitmap's own height";
+    // Placed at (20, 10) and 100 x 100 in screen pixels, scaled to the page.
+    HDC printer = ::CreateDCA(nullptr, defaultPrinterName().c_str(), nullptr, nullptr);
+    ASSERT_TRUE(printer);
+    const double scale = static_cast<double>(::GetDeviceCaps(printer, HORZRES)) / ::GetSystemMetrics(SM_CXSCREEN);
+    ::DeleteDC(printer);
+    int x = 0, y = 0, width = 0, height = 0;
+    const size_t at = ps.find(" translate\n", ps.find("%%EndPageSetup"));
+    ASSERT_NE(std::string::npos, at);
+    const size_t lineStart = ps.rfind('\n', at) + 1;
+    ASSERT_EQ(4, std::sscanf(ps.c_str() + lineStart, "%d %d translate %d %d scale", &x, &y, &width, &height));
+    EXPECT_NEAR(20 * scale, x, 1.5);
+    EXPECT_NEAR(10 * scale, y, 1.5);
+    EXPECT_NEAR(100 * scale, width, 1.5);
+    EXPECT_NEAR(100 * scale, height, 1.5);
+}
+
 TEST(Printing, CancelledOrWrongWindowPrintsNothing)
 {
     REQUIRE_FILE_PRINTER(file);
@@ -577,6 +621,36 @@ TEST(Printing, RichEditPrintsItsPagesAndStops)
     }
     ::DestroyWindow(edit);
     EXPECT_EQ(ErrNoControl, printRichEdit(nullptr, nullptr));
+}
+
+TEST(Printing, RichEditPrintedByTheControlOperation)
+{
+    REQUIRE_FILE_PRINTER(file);
+    struct Case {
+        const char* name;
+        const char* operation;
+        int button;
+        int pages;
+    };
+    const Case cases[] = {
+        {"default margin", "control_operation w, 3, 38", IDOK, 1},
+        {"margin given", "control_operation w, 3, 38, 1440", IDOK, 1},
+        {"cancelled", "control_operation w, 3, 38", IDCANCEL, 0},
+    };
+    for (const Case& c : cases) {
+        std::remove(file.c_str());
+        auto o = prepareUiProgram(std::string("declare_variables w: WINDOW\n"
+                                              "open_window w, 40, 50, 300, 200, 0, 0, \"print\", h\n"
+                                              "add_controls w, \"RE,,10,10,200,100,4,3\"\n"
+                                              "control_operation w, 3, 24, \"Rich text to print\"\n"
+                                              "{op249} 1\n") +
+                                  c.operation + "\njump finish\nh:\nreturn\nfinish:\n");
+        ASSERT_TRUE(o) << c.name;
+        o->hooks[1] = [&](UiTestOstrin&, Statement*) { answerNextPrintDialog(c.button); };
+        ASSERT_EQ(0, runPrepared(*o).error) << c.name;
+        EXPECT_TRUE(answer.seen) << c.name;
+        EXPECT_EQ(c.pages, countOf(readFile(file), "showpage")) << c.name;
+    }
 }
 
 }  // namespace

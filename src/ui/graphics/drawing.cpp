@@ -10,6 +10,7 @@
 
 #include "framework/gdi.h"
 #include "interp/ostrin.h"
+#include "ui/graphics/drawing_scope.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/window_args.h"
 
@@ -36,24 +37,6 @@ COstrinWnd* drawingArgs(Ostrin& o, Statement* st, int32_t* numbers, int count)
     }
     return static_cast<COstrinWnd*>(object);
 }
-
-// Begins drawing and ends it at scope end (with or without redraw).
-class Drawing {
-public:
-    Drawing(COstrinWnd* w, bool redraw) : m_w(w), m_dc(w->beginDrawing()), m_redraw(redraw) {}
-    ~Drawing()
-    {
-        if (m_dc) m_w->endDrawing(m_dc, m_redraw);
-    }
-    Drawing(const Drawing&) = delete;
-    Drawing& operator=(const Drawing&) = delete;
-    HDC dc() const { return m_dc; }
-
-private:
-    COstrinWnd* m_w;
-    HDC m_dc;
-    bool m_redraw;
-};
 
 HPEN makePen(const COstrinWnd* w, COLORREF colour)
 {
@@ -89,7 +72,7 @@ Statement* boxStatement(Ostrin& o, Statement* st, Shape shape)
     const int numbers = st->argCount - 1;
     COstrinWnd* w = drawingArgs(o, st, v, numbers);
     if (!w) return nullptr;
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     const RECT r = {v[0], v[1], v[0] + v[2], v[1] + v[3]};
@@ -109,7 +92,7 @@ Statement* Ostrin::drawingSetting(Statement* st)
     int32_t value = 0;
     COstrinWnd* w = drawingArgs(*this, st, &value, 1);
     if (!w) return nullptr;
-    Drawing drawing(w, false);
+    DrawingScope drawing(w, false);
     HDC dc = drawing.dc();
     if (!dc) return st;
     switch (st->opcode) {
@@ -152,7 +135,7 @@ Statement* Ostrin::drawLine(Statement* st)
     const int numbers = st->argCount - 1;
     COstrinWnd* w = drawingArgs(*this, st, v, numbers);
     if (!w) return nullptr;
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     // 2 or 3 numbers: to (x, y) from the current position; 4 or 5: from
@@ -177,7 +160,7 @@ Statement* Ostrin::setPixel(Statement* st)
     int32_t v[3] = {};
     COstrinWnd* w = drawingArgs(*this, st, v, st->argCount - 1);
     if (!w) return nullptr;
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     ::SetPixelV(dc, v[0], v[1], st->argCount == 4 ? static_cast<COLORREF>(v[2]) : ::GetTextColor(dc));
@@ -190,7 +173,7 @@ Statement* Ostrin::getPixel(Statement* st)
     int32_t v[2];
     COstrinWnd* w = drawingArgs(*this, st, v, 2);
     if (!w) return nullptr;
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     const COLORREF colour = drawing.dc() ? ::GetPixel(drawing.dc(), v[0], v[1]) : CLR_INVALID;
     return setIntResult(st, static_cast<int32_t>(colour));
 }
@@ -217,7 +200,7 @@ Statement* Ostrin::drawCircle(Statement* st)
     COstrinWnd* w = drawingArgs(*this, st, v, numbers);
     if (!w) return nullptr;
     if (numbers < 3) return st;   // no radius: nothing to draw
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     const int32_t cx = v[0], cy = v[1], radius = v[2];
@@ -234,7 +217,7 @@ Statement* Ostrin::floodFill(Statement* st)
     int32_t v[3];
     COstrinWnd* w = drawingArgs(*this, st, v, 3);
     if (!w) return nullptr;
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     // The connected area of the start pixel's colour takes the new colour.
@@ -258,7 +241,7 @@ Statement* Ostrin::clearWindow(Statement* st)
         if (w->GetSafeHwnd()) ::InvalidateRect(w->GetSafeHwnd(), nullptr, TRUE);
         return st;
     }
-    Drawing drawing(w, true);
+    DrawingScope drawing(w, true);
     HDC dc = drawing.dc();
     if (!dc) return st;
     const RECT all = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
@@ -297,7 +280,7 @@ Statement* Ostrin::getDrawingPosition(Statement* st)
     if (!w) return nullptr;
     POINT p = w->drawingPosition();
     {
-        Drawing drawing(w, false);
+        DrawingScope drawing(w, false);
         if (drawing.dc()) ::GetCurrentPositionEx(drawing.dc(), &p);
     }
     // Each variable is written as soon as it is read: a failing second one
