@@ -1,7 +1,7 @@
 // Expression evaluation.
 //
-// An expression is evaluated from its text every time it runs, in two
-// layers over one stack copy of the text. The outer loop takes the innermost
+// The text evaluator reads an expression in two layers over one stack copy
+// of its text. The outer loop takes the innermost
 // parenthesised group, evaluates it flat and writes its results back in its
 // place as two-byte placeholders: 4 n (the n-th stored number), 5 n (the
 // n-th stored string), 6 n (the n-th stored name), 7 1 (an empty group). The
@@ -13,8 +13,12 @@
 // Names stay names until an operator needs their value, so a function can
 // receive a variable rather than its value. Arithmetic is done in doubles;
 // "&", "|", "||" and "%" work on integers. String values live on the
-// interpreter's scratch stack for the length of the evaluation; nothing here
-// touches the heap except the Statement of a function call.
+// interpreter's scratch stack for the length of the evaluation.
+//
+// With caches on, each text is read once into a compiled form (the levels
+// above, operands already scanned) that later evaluations run; the text
+// evaluator stays the reference and runs whatever does not compile. Only
+// compiling a new text and a function call's Statement touch the heap.
 #include "ostrin.h"
 
 #include <algorithm>
