@@ -4,8 +4,9 @@
 // 0xE0 + low nibble) and the argument text; decoding splits the text at
 // top-level commas into 256-byte argument buffers and tags each argument
 // with its syntactic class. A plain line is an assignment or a call of a
-// label written by its name. Lines are decoded every time they run, so this
-// is one pass into preallocated buffers and allocates nothing.
+// label written by its name. This is one pass into preallocated buffers and
+// allocates nothing; the run loop keeps what it yields for lines that decode
+// the same way every time (run.cpp).
 #include "ostrin.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Expression evaluation.
 //
-// An expression is evaluated from its text every time it runs, in two
-// layers over one stack copy of the text. The outer loop takes the innermost
+// The text evaluator reads an expression in two layers over one stack copy
+// of its text. The outer loop takes the innermost
 // parenthesised group, evaluates it flat and writes its results back in its
 // place as two-byte placeholders: 4 n (the n-th stored number), 5 n (the
 // n-th stored string), 6 n (the n-th stored name), 7 1 (an empty group). The
@@ -13,8 +13,12 @@
 // Names stay names until an operator needs their value, so a function can
 // receive a variable rather than its value. Arithmetic is done in doubles;
 // "&", "|", "||" and "%" work on integers. String values live on the
-// interpreter's scratch stack for the length of the evaluation; nothing here
-// touches the heap except the Statement of a function call.
+// interpreter's scratch stack for the length of the evaluation.
+//
+// With caches on, each text is read once into a compiled form (the levels
+// above, operands already scanned) that later evaluations run; the text
+// evaluator stays the reference and runs whatever does not compile. Only
+// compiling a new text and a function call's Statement touch the heap.
 #include "ostrin.h"
 
 #include <algorithm>
@@ -22,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "convert.h"
@@ -51,11 +56,39 @@ inline int hexDigit(unsigned char c)
     return -1;
 }
 
+// Index of the constant that the token 0xFE c1 c2 at p names; -1 when the
+// token is cut short or names no entry.
+int constantIndex(const char* p)
+{
+    const auto c1 = static_cast<unsigned char>(p[1]);
+    const int index = c1 ? (c1 & 0x1F) * 16 + (static_cast<unsigned char>(p[2]) - 0xE0) : -1;
+    if (!c1 || !p[2] || index < 0 || index >= Ostrin::ConstantCount) return -1;
+    return index;
+}
+
 // A name runs to the first of these outside square brackets.
 inline bool endsName(unsigned char c)
 {
     return isPlaceholder(c) || (c && std::strchr("+-*/&|^=~<>,%)", c) != nullptr);
 }
+
+// The end of the name at p; nameEnd is set before its trailing blanks.
+char* scanName(char* p, char*& nameEnd)
+{
+    char* end = p;
+    int brackets = 0;
+    for (; *end; ++end) {
+        const auto c = static_cast<unsigned char>(*end);
+        if (brackets == 0 && endsName(c)) break;
+        if (c == '[') ++brackets;
+        else if (c == ']' && brackets > 0) --brackets;
+    }
+    nameEnd = end;
+    while (nameEnd > p && isBlank(nameEnd[-1])) --nameEnd;
+    return end;
+}
+
+inline char upperAscii(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : ch; }
 
 // A named value's word ends at a blank, a control character or punctuation
 // other than "_".
@@ -64,6 +97,50 @@ inline bool endsWord(unsigned char c)
     if (c <= ' ' || c == 127) return true;
     if (c >= 128 || c == '_') return false;
     return !isLetter(c) && !isDigit(c);
+}
+
+// Hexadecimal digits at p, saturating; p ends past them.
+double readHexNumber(char*& p)
+{
+    uint64_t value = 0;
+    for (int d; (d = hexDigit(static_cast<unsigned char>(*p))) >= 0; ++p)
+        value = value > (UINT64_MAX >> 4) ? UINT64_MAX : (value << 4) | static_cast<uint64_t>(d);
+    return static_cast<double>(value);
+}
+
+// Digits with an optional fraction, or "0x" and hexadecimal digits; p ends
+// past them.
+double readNumber(char*& p)
+{
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+        return readHexNumber(p);
+    }
+    // Up to 15 digits the value is read exactly here: the digits form an
+    // integer below 2^53 and one division by an exact power of ten rounds
+    // correctly. Longer literals go to strtod, which is much slower.
+    static const double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    uint64_t mantissa = 0;
+    int digits = 0, decimals = 0;
+    char* end = p;
+    for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits)
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
+    if (*end == '.') {
+        ++end;
+        for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits, ++decimals)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
+    }
+    if (digits <= 15) {
+        p = end;
+        return static_cast<double>(mantissa) / powersOfTen[decimals];
+    }
+    const char saved = *end;
+    *end = 0;
+    const double value = std::strtod(p, nullptr);
+    *end = saved;
+    p = end;
+    return value;
 }
 
 enum class Op : uint8_t { And, Or, Eq, Ne, Lt, Gt, Le, Ge, Add, Sub, Mul, Div, Mod, Xor, Pow, Comma };
@@ -98,14 +175,21 @@ bool compare(Op op, int order)
 
 enum class Kind : uint8_t { Empty, Number, String, Name };
 
+char* innermostGroup(char* work);
+bool parseOp(char*& p, Op& op);
+
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
+//
+// Arrays of values are left uninitialised (each element is written before
+// it is read): clearing them cost more than evaluating a short expression.
+// A single value starts as Value{}, which is empty.
 struct Value {
-    Kind kind = Kind::Empty;
-    bool negated = false;
-    double number = 0;
-    char* text = nullptr;
-    size_t length = 0;
+    Kind kind;
+    bool negated;
+    double number;
+    char* text;
+    size_t length;
 };
 
 // The results of one flat level and where the level stopped: at its ")" or
@@ -116,6 +200,46 @@ struct Level {
     char* end = nullptr;
 };
 
+
+// --- The compiled form ---------------------------------------------------------
+//
+// A compiled expression is the sequence of flat levels that the text
+// evaluator reads, in the order it reads them, each with its operands
+// already scanned. A group's results go to numbered slots, where the text
+// evaluator keeps them as placeholders. Running it performs the same
+// lookups, calls and operations in the same order as the text evaluator.
+
+struct Operand {
+    enum Type : uint8_t { Literal, String, Name, Call, Slot, EmptyGroup, Constant, Named };
+    Type type = Literal;
+    bool negate = false;     // an odd number of unary minuses before it
+    uint8_t slot = 0;        // Slot: the group result it reads
+    uint8_t argCount = 0;    // Call: its argument slots, from firstArg on
+    uint16_t firstArg = 0;
+    uint16_t constant = 0;   // Constant: its index in the constant table
+    uint32_t text = 0;       // String, Name, Call, Named: offset in the pool
+    uint32_t length = 0;
+    double number = 0;       // Literal
+};
+
+struct CompiledLevel {
+    uint16_t firstOperand = 0, operandCount = 0;
+    uint16_t firstOp = 0, opCount = 0;
+    uint8_t firstSlot = 0;   // its results go to firstSlot, firstSlot + 1, ...
+};
+
+}  // namespace
+
+struct CompiledExpression {
+    std::vector<Operand> operands;
+    std::vector<Op> ops;
+    std::vector<uint8_t> argSlots;
+    std::vector<CompiledLevel> levels;   // the last one is the outermost
+    std::string pool;                    // texts, each terminated
+};
+
+namespace {
+
 class Evaluator {
 public:
     explicit Evaluator(Ostrin& vm) : vm(vm), mark(vm.scratch.mark()) {}
@@ -124,6 +248,7 @@ public:
     Evaluator& operator=(const Evaluator&) = delete;
 
     double run(const char* text);
+    double run(CompiledExpression& code);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
@@ -138,9 +263,12 @@ private:
     bool stringLiteral(char*& p, Value& v);
     bool nameOrCall(char*& p, Value& v);
     bool store(const Value& v, unsigned char* out);
+    bool reduceRuns(Value* operands, const Op* ops, int operandCount, int opCount, Level& out);
     bool reduce(Value* operands, const Op* ops, int first, int last, Value& out);
     bool apply(Op op, Value& a, const Value& b);
     bool resolve(Value& v);
+    bool finish(Level& lv);
+    bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
     bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out);
     bool writeArgument(Statement* st, const Value& v);
@@ -184,16 +312,7 @@ double Evaluator::run(const char* text)
         if (!group) {
             // A ")" with no "(" before it would silently drop the rest.
             if (*lv.end == ')') return fail(ErrParentheses), 0;
-            if (lv.count == 0) return 0;
-            Value& last = lv.results[lv.count - 1];   // a list's value is its last element
-            if (last.kind == Kind::Name && !resolve(last)) return 0;
-            if (last.kind == Kind::String) {
-                if (!setStringResult(last)) return 0;
-                vm.stringResult = true;
-                return 0;
-            }
-            if (last.kind != Kind::Number) return fail(ErrMalformed), 0;
-            return last.number;
+            return finish(lv) && lv.count > 0 ? lv.results[lv.count - 1].number : 0;
         }
 
         // Overwrite the group, "(" to ")" inclusive (or to the end when the
@@ -214,10 +333,27 @@ double Evaluator::run(const char* text)
     }
 }
 
+// The value of the outermost level: the last element of its list, a
+// string landing in SYSTEM_STRING0. False for no number to return.
+bool Evaluator::finish(Level& lv)
+{
+    if (lv.count == 0) return false;
+    Value& last = lv.results[lv.count - 1];   // a list's value is its last element
+    if (last.kind == Kind::Name && !resolve(last)) return false;
+    if (last.kind == Kind::String) {
+        if (setStringResult(last)) vm.stringResult = true;
+        return false;
+    }
+    if (last.kind != Kind::Number) return fail(ErrMalformed);
+    return true;
+}
+
 // The last "(" outside string literals and square brackets: the innermost
 // group. Parentheses inside brackets belong to an index, which the variable
 // lookup evaluates on its own.
-char* Evaluator::lastOpenGroup()
+char* Evaluator::lastOpenGroup() { return innermostGroup(work); }
+
+char* innermostGroup(char* work)
 {
     char* last = nullptr;
     bool quoted = false;
@@ -276,7 +412,7 @@ bool Evaluator::level(char* p, Level& out)
                 ++p;
                 continue;
             }
-            Value v;
+            Value v{};
             const char* before = p;
             if (!operand(p, v)) return false;
             if (p == before) {
@@ -302,14 +438,15 @@ bool Evaluator::level(char* p, Level& out)
         --opCount;                                                       // "(a,)"
     }
     if (negate) return fail(ErrMalformed);                               // a lone "-"
-    if (operandCount == 0) {
-        out.count = 0;
-        return true;
-    }
+    return reduceRuns(operands, ops, operandCount, opCount, out);
+}
 
-    // Each ","-separated run is reduced on its own; a run of one operand
-    // passes through unchanged, so a lone name stays a name.
+// Each ","-separated run is reduced on its own; a run of one operand passes
+// through unchanged, so a lone name stays a name.
+bool Evaluator::reduceRuns(Value* operands, const Op* ops, int operandCount, int opCount, Level& out)
+{
     out.count = 0;
+    if (operandCount == 0) return true;
     int first = 0;
     for (int i = 0; i <= opCount; ++i) {
         if (i < opCount && ops[i] != Op::Comma) continue;
@@ -428,7 +565,8 @@ bool Evaluator::apply(Op op, Value& a, const Value& b)
     return true;
 }
 
-bool Evaluator::oper(char*& p, Op& op)
+// The operator at p; false when none starts there.
+bool parseOp(char*& p, Op& op)
 {
     switch (*p) {
     case '&': op = Op::And; break;
@@ -455,9 +593,15 @@ bool Evaluator::oper(char*& p, Op& op)
     case '^': op = Op::Pow; break;
     case ',': op = Op::Comma; break;
     default:
-        return fail(ErrMalformed);   // two operands with nothing between
+        return false;
     }
     ++p;
+    return true;
+}
+
+bool Evaluator::oper(char*& p, Op& op)
+{
+    if (!parseOp(p, op)) return fail(ErrMalformed);   // two operands with nothing between
     return true;
 }
 
@@ -469,9 +613,8 @@ bool Evaluator::operand(char*& p, Value& v)
     if (c == '"') return stringLiteral(p, v);
     if (isPlaceholder(c)) return placeholder(p, v);
     if (c == 0xFE) {
-        const auto c1 = static_cast<unsigned char>(p[1]);
-        const int index = c1 ? (c1 & 0x1F) * 16 + (static_cast<unsigned char>(p[2]) - 0xE0) : -1;
-        if (!c1 || !p[2] || index < 0 || index >= Ostrin::ConstantCount) return fail(ErrMalformed);
+        const int index = constantIndex(p);
+        if (index < 0) return fail(ErrMalformed);
         v.kind = Kind::Number;
         v.number = static_cast<double>(static_cast<uint32_t>(vm.constants[index]));
         p += 3;
@@ -511,50 +654,17 @@ bool Evaluator::placeholder(char*& p, Value& v)
     }
 }
 
-// Digits with an optional fraction, or "0x" and hexadecimal digits.
 bool Evaluator::number(char*& p, Value& v)
 {
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        p += 2;
-        return hexNumber(p, v);
-    }
-    // Up to 15 digits the value is read exactly here: the digits form an
-    // integer below 2^53 and one division by an exact power of ten rounds
-    // correctly. Longer literals go to strtod, which is much slower.
-    static const double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
-                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    uint64_t mantissa = 0;
-    int digits = 0, decimals = 0;
-    char* end = p;
-    for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits)
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
-    if (*end == '.') {
-        ++end;
-        for (; isDigit(static_cast<unsigned char>(*end)); ++end, ++digits, ++decimals)
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*end - '0');
-    }
     v.kind = Kind::Number;
-    if (digits <= 15) {
-        v.number = static_cast<double>(mantissa) / powersOfTen[decimals];
-        p = end;
-        return true;
-    }
-    const char saved = *end;
-    *end = 0;
-    v.kind = Kind::Number;
-    v.number = std::strtod(p, nullptr);
-    *end = saved;
-    p = end;
+    v.number = readNumber(p);
     return true;
 }
 
 bool Evaluator::hexNumber(char*& p, Value& v)
 {
-    uint64_t value = 0;
-    for (int d; (d = hexDigit(static_cast<unsigned char>(*p))) >= 0; ++p)
-        value = value > (UINT64_MAX >> 4) ? UINT64_MAX : (value << 4) | static_cast<uint64_t>(d);
     v.kind = Kind::Number;
-    v.number = static_cast<double>(value);
+    v.number = readHexNumber(p);
     return true;
 }
 
@@ -565,11 +675,7 @@ bool Evaluator::namedValue(char*& p, Value& v)
     static std::string key;
     key.clear();
     ++p;
-    for (; !endsWord(static_cast<unsigned char>(*p)); ++p) {
-        char ch = *p;
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-        key.push_back(ch);
-    }
+    for (; !endsWord(static_cast<unsigned char>(*p)); ++p) key.push_back(upperAscii(*p));
     auto it = vm.namedConstants.find(key);
     if (it == vm.namedConstants.end()) return fail(ErrNamedValue);
     v.kind = Kind::Number;
@@ -593,17 +699,9 @@ bool Evaluator::stringLiteral(char*& p, Value& v)
 // A name, or a function call when placeholders follow the name directly.
 bool Evaluator::nameOrCall(char*& p, Value& v)
 {
-    char* end = p;
-    int brackets = 0;
-    for (; *end; ++end) {
-        const auto c = static_cast<unsigned char>(*end);
-        if (brackets == 0 && endsName(c)) break;
-        if (c == '[') ++brackets;
-        else if (c == ']' && brackets > 0) --brackets;
-    }
-    char* nameEnd = end;
-    while (nameEnd > p && isBlank(nameEnd[-1])) --nameEnd;
-    Value name;
+    char* nameEnd;
+    char* end = scanName(p, nameEnd);
+    Value name{};
     name.kind = Kind::Name;
     if (!newText(p, static_cast<size_t>(nameEnd - p), name)) return false;
     p = end;
@@ -620,7 +718,7 @@ bool Evaluator::nameOrCall(char*& p, Value& v)
         char* next = skipBlanks(p);
         if (!isPlaceholder(static_cast<unsigned char>(*next))) break;
         p = next;
-        Value a;
+        Value a{};
         if (!placeholder(p, a)) return false;
         if (a.kind == Kind::Empty) continue;   // "()" adds nothing
         if (argCount == MaxArgs) return fail(ErrArgCount);
@@ -698,7 +796,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     } else {
         if (!label) {
             // The lookup cuts and restores characters: give it a copy.
-            Value copy;
+            Value copy{};
             if (!newText(name, std::strlen(name), copy)) return false;
             label = vm.findVariable(copy.text, nullptr, false);
             // An undefined name keeps the lookup's code (10).
@@ -725,7 +823,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     st->args[0][0] = 0;
     bool ok = true;
     if (u[0] != 0xFF) {
-        Value self;
+        Value self{};
         self.kind = Kind::Name;
         self.text = const_cast<char*>(name);
         self.length = std::strlen(name);
@@ -797,6 +895,290 @@ bool Evaluator::writeArgument(Statement* st, const Value& v)
     return true;
 }
 
+
+// --- Compiling ---------------------------------------------------------------------
+
+// Reads a text the way the text evaluator does, recording instead of
+// evaluating. Any reading that would fail (a syntax error, too many values
+// or operators) leaves the text uncompiled: the text evaluator then runs it
+// every time and reports its error exactly where it always did.
+class Compiler {
+public:
+    explicit Compiler(CompiledExpression& out) : code(out) {}
+    bool compile(const char* text, size_t length);
+
+private:
+    bool level(char* p, CompiledLevel& lv, int& results, char*& end);
+    bool operand(char*& p, Operand& o);
+    uint32_t addText(const char* from, size_t length);
+
+    CompiledExpression& code;
+    char work[WorkSize];
+};
+
+uint32_t Compiler::addText(const char* from, size_t length)
+{
+    const auto at = static_cast<uint32_t>(code.pool.size());
+    code.pool.append(from, length);
+    code.pool.push_back(0);
+    return at;
+}
+
+bool Compiler::compile(const char* text, size_t length)
+{
+    if (length >= WorkSize) return false;
+    // Placeholder bytes in the text itself read stored values by position.
+    for (size_t i = 0; i < length; ++i)
+        if (isPlaceholder(static_cast<unsigned char>(text[i]))) return false;
+    std::memcpy(work, text, length + 1);
+
+    int slots = 0;
+    for (;;) {
+        char* group = innermostGroup(work);
+        CompiledLevel lv;
+        int results = 0;
+        char* end = nullptr;
+        if (!level(group ? group + 1 : work, lv, results, end)) return false;
+        if (!group) {
+            if (*end == ')') return false;
+            code.levels.push_back(lv);
+            return true;
+        }
+        // The group is replaced as the text evaluator replaces it, the slot
+        // number standing where it writes a value's position.
+        const size_t span = static_cast<size_t>(end - group) + (*end == ')' ? 1 : 0);
+        unsigned char out[2 * MaxOperands];
+        size_t written = 0;
+        if (results == 0) {
+            out[0] = PlaceEmpty;
+            out[1] = 1;
+            written = 2;
+        } else {
+            // Within 28 results neither store of the text evaluator fills up.
+            if (slots + results > MaxTexts) return false;
+            lv.firstSlot = static_cast<uint8_t>(slots + 1);
+            for (int i = 0; i < results; ++i, written += 2) {
+                out[written] = PlaceNumber;
+                out[written + 1] = static_cast<unsigned char>(++slots);
+            }
+        }
+        if (written > span) return false;
+        std::memcpy(group, out, written);
+        std::memset(group + written, ' ', span - written);
+        code.levels.push_back(lv);
+    }
+}
+
+bool Compiler::level(char* p, CompiledLevel& lv, int& results, char*& end)
+{
+    lv.firstOperand = static_cast<uint16_t>(code.operands.size());
+    lv.firstOp = static_cast<uint16_t>(code.ops.size());
+    int operandCount = 0, opCount = 0;
+    bool expectOperand = true, negate = false;
+    for (;;) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == ' ' || c == '\t') {
+            ++p;
+            continue;
+        }
+        if (c == 0 || c == ')') break;
+        if (expectOperand) {
+            if (c == '-') {
+                negate = !negate;
+                ++p;
+                continue;
+            }
+            Operand o;
+            const char* before = p;
+            if (!operand(p, o)) return false;
+            if (p == before) {
+                ++p;
+                continue;
+            }
+            o.negate = negate;
+            negate = false;
+            code.operands.push_back(o);
+            ++operandCount;
+            expectOperand = false;
+        } else {
+            Op op;
+            if (!parseOp(p, op) || opCount == MaxOperators) return false;
+            code.ops.push_back(op);
+            ++opCount;
+            expectOperand = true;
+        }
+    }
+    end = p;
+    if (expectOperand && opCount > 0) {
+        if (code.ops.back() != Op::Comma) return false;
+        code.ops.pop_back();
+        --opCount;
+    }
+    if (negate) return false;
+    lv.operandCount = static_cast<uint16_t>(operandCount);
+    lv.opCount = static_cast<uint16_t>(opCount);
+    results = 0;
+    if (operandCount > 0) {
+        results = 1;
+        for (int i = 0; i < opCount; ++i)
+            if (code.ops[lv.firstOp + i] == Op::Comma) ++results;
+    }
+    return true;
+}
+
+bool Compiler::operand(char*& p, Operand& o)
+{
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '"') {
+        char* close = std::strchr(p + 1, '"');
+        if (!close) return false;
+        o.type = Operand::String;
+        o.length = static_cast<uint32_t>(close - p - 1);
+        o.text = addText(p + 1, o.length);
+        std::memset(p, ' ', static_cast<size_t>(close - p + 1));
+        p = close + 1;
+        return true;
+    }
+    if (isPlaceholder(c)) {
+        o.type = c == PlaceEmpty ? Operand::EmptyGroup : Operand::Slot;
+        o.slot = static_cast<uint8_t>(p[1]);
+        p += 2;
+        return true;
+    }
+    if (c == 0xFE) {
+        const int index = constantIndex(p);
+        if (index < 0) return false;
+        o.type = Operand::Constant;
+        o.constant = static_cast<uint16_t>(index);
+        p += 3;
+        return true;
+    }
+    if (c == '@') {
+        std::string key;
+        for (++p; !endsWord(static_cast<unsigned char>(*p)); ++p) key.push_back(upperAscii(*p));
+        o.type = Operand::Named;
+        o.length = static_cast<uint32_t>(key.size());
+        o.text = addText(key.data(), key.size());
+        return true;
+    }
+    if (isDigit(c) || c == '.') {
+        o.number = readNumber(p);
+        return true;
+    }
+    if (c == '&' && (p[1] == 'H' || p[1] == 'h')) {
+        p += 2;
+        o.number = readHexNumber(p);
+        return true;
+    }
+    if (!isLetter(c) && c != 0xFF && c != '#') return true;
+
+    char* nameEnd;
+    char* end = scanName(p, nameEnd);
+    o.length = static_cast<uint32_t>(nameEnd - p);
+    o.text = addText(p, o.length);
+    p = end;
+    if (!isPlaceholder(static_cast<unsigned char>(*p))) {
+        o.type = Operand::Name;
+        return true;
+    }
+    o.type = Operand::Call;
+    o.firstArg = static_cast<uint16_t>(code.argSlots.size());
+    for (;;) {
+        char* next = skipBlanks(p);
+        if (!isPlaceholder(static_cast<unsigned char>(*next))) break;
+        p = next + 2;
+        if (*next == PlaceEmpty) continue;   // "()" adds nothing
+        if (o.argCount == MaxArgs) return false;
+        code.argSlots.push_back(static_cast<uint8_t>(next[1]));
+        ++o.argCount;
+    }
+    return true;
+}
+
+// --- Running the compiled form ----------------------------------------------------
+
+// The value of one operand, as the text evaluator's reading yields it.
+bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Value& v)
+{
+    const char* text = code.pool.data() + o.text;
+    switch (o.type) {
+    case Operand::Literal:
+        v.kind = Kind::Number;
+        v.number = o.number;
+        return true;
+    case Operand::String:
+        v.kind = Kind::String;
+        return newText(text, o.length, v);
+    case Operand::Name:
+        v.kind = Kind::Name;
+        return newText(text, o.length, v);
+    case Operand::Call: {
+        Value args[MaxArgs];
+        for (int i = 0; i < o.argCount; ++i) args[i] = slots[code.argSlots[o.firstArg + i]];
+        return call(text, nullptr, args, o.argCount, v);
+    }
+    case Operand::Slot:
+        v = slots[o.slot];
+        return true;
+    case Operand::EmptyGroup:
+        v.kind = Kind::Empty;
+        return true;
+    case Operand::Constant:
+        v.kind = Kind::Number;
+        v.number = static_cast<double>(static_cast<uint32_t>(vm.constants[o.constant]));
+        return true;
+    case Operand::Named: {
+        static std::string key;
+        key.assign(text, o.length);
+        auto it = vm.namedConstants.find(key);
+        if (it == vm.namedConstants.end()) return fail(ErrNamedValue);
+        v.kind = Kind::Number;
+        v.number = static_cast<double>(static_cast<uint32_t>(it->second));
+        return true;
+    }
+    }
+    return fail(ErrMalformed);
+}
+
+double Evaluator::run(CompiledExpression& code)
+{
+    vm.stringResult = false;
+    Value slots[MaxTexts + 1];
+    const size_t levels = code.levels.size();
+    for (size_t n = 0; n < levels; ++n) {
+        const CompiledLevel& cl = code.levels[n];
+        Value operands[MaxOperands];
+        for (int k = 0; k < cl.operandCount; ++k) {
+            Value v{};
+            if (!produce(code, code.operands[cl.firstOperand + k], slots, v)) return 0;
+            if (code.operands[cl.firstOperand + k].negate) v.negated = !v.negated;
+            operands[k] = v;
+        }
+        Level lv;
+        if (!reduceRuns(operands, code.ops.data() + cl.firstOp, cl.operandCount, cl.opCount, lv)) return 0;
+        if (n + 1 == levels) return finish(lv) ? lv.results[lv.count - 1].number : 0;
+        for (int i = 0; i < lv.count; ++i) {
+            Value& r = lv.results[i];
+            Value& slot = slots[cl.firstSlot + i];
+            switch (r.kind) {
+            case Kind::Number:
+                // The text evaluator keeps only the number of a numeric result.
+                slot = Value{};
+                slot.kind = Kind::Number;
+                slot.number = r.number;
+                break;
+            case Kind::String:
+            case Kind::Name:
+                slot = r;
+                break;
+            case Kind::Empty:
+                return fail(ErrMalformed), 0;
+            }
+        }
+    }
+    return 0;
+}
+
 bool Evaluator::setStringResult(const Value& v)
 {
     Variable* s = vm.sysString;
@@ -811,8 +1193,83 @@ bool Evaluator::setStringResult(const Value& v)
 
 }  // namespace
 
+// Compiled expressions by their text: an open-addressed table that stops
+// taking entries when it is three quarters full. A text that does not
+// compile keeps an entry without code, so it is not read again.
+struct ExpressionCache {
+    struct Entry {
+        uint32_t hash = 0;
+        uint32_t length = 0;
+        char* text = nullptr;
+        CompiledExpression* code = nullptr;
+    };
+    static constexpr size_t Size = 4096;
+    static constexpr size_t MaxEntries = Size / 4 * 3;
+    Entry entries[Size];
+    size_t used = 0;
+
+    ~ExpressionCache()
+    {
+        for (Entry& e : entries) {
+            std::free(e.text);
+            delete e.code;
+        }
+    }
+    CompiledExpression* find(const char* text);
+};
+
+CompiledExpression* ExpressionCache::find(const char* text)
+{
+    uint32_t hash = 2166136261u;
+    size_t length = 0;
+    for (; length < WorkSize && text[length]; ++length)
+        hash = (hash ^ static_cast<unsigned char>(text[length])) * 16777619u;
+    if (length >= WorkSize) return nullptr;
+    for (size_t i = hash & (Size - 1);; i = (i + 1) & (Size - 1)) {
+        Entry& e = entries[i];
+        if (!e.text) {
+            if (used == MaxEntries) return nullptr;
+            auto* code = new (std::nothrow) CompiledExpression;
+            char* copy = static_cast<char*>(std::malloc(length + 1));
+            if (!code || !copy) {
+                delete code;
+                std::free(copy);
+                return nullptr;
+            }
+            std::memcpy(copy, text, length + 1);
+            if (!Compiler(*code).compile(text, length)) {
+                delete code;
+                code = nullptr;
+            }
+            e.hash = hash;
+            e.length = static_cast<uint32_t>(length);
+            e.text = copy;
+            e.code = code;
+            ++used;
+            return code;
+        }
+        if (e.hash == hash && e.length == length && std::memcmp(e.text, text, length) == 0) return e.code;
+    }
+}
+
 double Ostrin::evaluate(const char* text)
 {
     Evaluator e(*this);
+    if (useCaches && text) {
+        if (!expressions) expressions = new (std::nothrow) ExpressionCache;
+        if (expressions)
+            if (CompiledExpression* code = expressions->find(text)) return e.run(*code);
+    }
     return e.run(text);
+}
+
+bool Ostrin::isCompiled(const char* text)
+{
+    return expressions && expressions->find(text) != nullptr;
+}
+
+void Ostrin::freeExpressions()
+{
+    delete expressions;
+    expressions = nullptr;
 }

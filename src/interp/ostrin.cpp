@@ -62,12 +62,14 @@ void Ostrin::linkBuiltIns()
     precVar.prev = &stdinVar;
     precVar.next = nullptr;
     lastVariable = &precVar;
+    ++chainVersion;
 }
 
 // The chain after "DECIMAL_PREC" is the running scope; a subroutine call
 // swaps it for its locals.
 void Ostrin::setRunningChain(Variable* chain)
 {
+    ++chainVersion;
     precVar.next = chain;
     if (chain) chain->prev = &precVar;
     Variable* last = &precVar;
@@ -179,6 +181,8 @@ void Ostrin::release()
     std::free(controlStack);
     controlStack = nullptr;
     controlTop = 0;
+    freeDecodedLines();
+    std::memset(foundNames, 0, sizeof foundNames);
     std::free(lines);
     std::free(lineNumbers);
     lines = nullptr;
@@ -190,6 +194,7 @@ void Ostrin::release()
     sysFloat = sysInt = sysInt64 = sysDouble = sysString = sysPointer = nullptr;
 
     freeRecordTypes();
+    freeExpressions();
     destroyFileFinders();
     namedConstants.clear();
     windowList.clear();

@@ -1,8 +1,8 @@
 // Ostrin: the interpreter of one program image.
 //
-// The image is split into zero-terminated lines once; every time a line runs
-// it is decoded again into a Statement (no decoded form is cached) and handed
-// to the handler that HandlerTable holds for its opcode. Statements are member
+// The image is split into zero-terminated lines once; a line is decoded into
+// a Statement (from its kept decoded form when caches are on) and handed to
+// the handler that HandlerTable holds for its opcode. Statements are member
 // operations of this one class, so handlers reach the run state directly.
 // Errors travel as codes: a failing handler sets errorCode and returns
 // nullptr; the run loop is the single place that stops and reports.
@@ -43,6 +43,8 @@ struct EventMessage {
     uint32_t time;
     int32_t x, y;
 };
+
+struct ExpressionCache;
 
 class Ostrin {
 public:
@@ -115,12 +117,18 @@ public:
     bool copyRecord(Variable* dest, Variable* src);
     // First record of the running chain after the built-in ones.
     Variable* runningChain() const { return precVar.next; }
+    // A variable found without an index: an indexed one back at its first
+    // element, a string at its whole capacity. Returns v.
+    static Variable* selectWhole(Variable* v);
     void setRunningChain(Variable* chain);
 
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0
     // with stringResult set. On failure errorCode is set and 0 returned.
     double evaluate(const char* text);
+    void freeExpressions();
+    // True when the text has a compiled form in the cache.
+    bool isCompiled(const char* text);
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     bool evalArg(Statement* st, int i, int kind, ArgValue& out);
     // The system variable that a resultType names, or null for none.
@@ -214,6 +222,38 @@ public:
     void* outputWindow = nullptr;
     bool implicitDeclarations = true;     // the implicit-declaration switch
 
+    // Caches that change nothing a program can see, only how often texts
+    // are read again: compiled expressions, where names were found, decoded
+    // lines and block ends. Off, every text is read each time it runs (the
+    // differential tests compare both ways).
+    bool useCaches = true;
+    ExpressionCache* expressions = nullptr;
+    // Advanced by every change of the variable chains (a variable defined
+    // or freed, a scope entered or left), so a remembered lookup can tell
+    // it is still right.
+    uint32_t chainVersion = 0;
+    // Where plain names (a letter, then letters, digits and "_") were last
+    // found, each entry valid while chainVersion stays as it was then.
+    struct FoundName {
+        char name[NameLength + 1];   // upper case
+        Variable* var;
+        uint32_t version;
+    };
+    static constexpr size_t FoundNameCount = 256;
+    FoundName foundNames[FoundNameCount] = {};
+    // Each line as decoding left it, kept from its first run on (run.cpp);
+    // null when caches are off.
+    struct DecodedLine;
+    DecodedLine* decodedLines = nullptr;
+    // Where the scan for the end of a block from `line` led (control
+    // flow): kind names the scan, 0 before the first; null when caches
+    // are off.
+    struct BlockEnd {
+        int32_t line;
+        uint8_t kind;
+    };
+    BlockEnd* blockEndOf(uint32_t line);
+
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed
 
@@ -229,6 +269,9 @@ private:
     void freeRecordTypes();
     int decodePlainLine(Statement* st, char* line);
     int decodeLabelCall(Statement* st, char* line, char* s, bool external);
+    int decodeLine(Statement* st);
+    void prepareDecodedLines();
+    void freeDecodedLines();
     Variable* searchChain(Variable* first, char* ref);
     Variable* findCurrentWindow(Variable* first);
     Variable* selectElement(Variable* v, char* index);

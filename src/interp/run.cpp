@@ -145,11 +145,96 @@ int Ostrin::collectLabels()
     return ok;
 }
 
+// A line as decoding leaves it. Statement lines, assignments and label
+// lines decode the same way every time; a plain line that calls a label
+// depends on the label existing then, so it is decoded each time it runs.
+struct Ostrin::DecodedLine {
+    enum State : uint8_t { Unknown, Cached, Uncached };
+    State state;
+    uint8_t argCount;
+    uint16_t opcode;
+    char* args;              // the argument texts one after another, or null
+    char* argText;           // null: argTextOffset into the statement's buffer
+    int32_t argTextOffset;
+    BlockEnd blockEnd;
+    uint8_t argClass[MaxArgs];
+    uint16_t argLength[MaxArgs];
+};
+
+void Ostrin::prepareDecodedLines()
+{
+    freeDecodedLines();
+    if (!useCaches || lineCount == 0) return;
+    // Without the memory the lines are simply decoded each time.
+    decodedLines = static_cast<DecodedLine*>(std::calloc(lineCount, sizeof(DecodedLine)));
+}
+
+void Ostrin::freeDecodedLines()
+{
+    if (!decodedLines) return;
+    for (uint32_t i = 0; i < lineCount; ++i) std::free(decodedLines[i].args);
+    std::free(decodedLines);
+    decodedLines = nullptr;
+}
+
+Ostrin::BlockEnd* Ostrin::blockEndOf(uint32_t line)
+{
+    return decodedLines && line < lineCount ? &decodedLines[line].blockEnd : nullptr;
+}
+
+// Decodes the line at lineIndex into st, from its kept form when it has one.
+int Ostrin::decodeLine(Statement* st)
+{
+    char* line = lines[lineIndex];
+    if (!decodedLines) return decodeStatement(st, line);
+    DecodedLine& d = decodedLines[lineIndex];
+    if (d.state == DecodedLine::Cached) {
+        st->opcode = d.opcode;
+        st->argCount = d.argCount;
+        st->resultType = NoResult;
+        st->toFile = 0;
+        const char* from = d.args;
+        for (int i = 0; i < d.argCount; ++i) {
+            std::memcpy(st->args[i], from, d.argLength[i] + 1u);
+            from += d.argLength[i] + 1u;
+            st->argClass[i] = d.argClass[i];
+        }
+        st->argText = d.argText ? d.argText : st->buffer + d.argTextOffset;
+        return 0;
+    }
+    const int failed = decodeStatement(st, line);
+    if (d.state != DecodedLine::Unknown) return failed;
+    d.state = DecodedLine::Uncached;
+    const bool fixed = static_cast<unsigned char>(line[0]) == 0xFF || st->opcode == 20 || st->opcode == 23;
+    if (failed || !fixed) return failed;
+
+    size_t total = 0;
+    for (int i = 0; i < st->argCount; ++i) total += std::strlen(st->args[i]) + 1;
+    char* args = total ? static_cast<char*>(std::malloc(total)) : nullptr;
+    if (total && !args) return failed;
+    char* to = args;
+    for (int i = 0; i < st->argCount; ++i) {
+        const size_t n = std::strlen(st->args[i]);
+        std::memcpy(to, st->args[i], n + 1);
+        to += n + 1;
+        d.argLength[i] = static_cast<uint16_t>(n);
+        d.argClass[i] = static_cast<uint8_t>(st->argClass[i]);
+    }
+    const bool inBuffer = st->argText >= st->buffer && st->argText < st->buffer + MaxArgs * ArgSize;
+    d.argText = inBuffer ? nullptr : st->argText;
+    d.argTextOffset = inBuffer ? static_cast<int32_t>(st->argText - st->buffer) : 0;
+    d.args = args;
+    d.opcode = st->opcode;
+    d.argCount = static_cast<uint8_t>(st->argCount);
+    d.state = DecodedLine::Cached;
+    return failed;
+}
+
 bool Ostrin::step(Statement* st)
 {
     char* line = lines[lineIndex];
     if (!*line) return true;
-    if (decodeStatement(st, line) != 0) return false;
+    if (decodeLine(st) != 0) return false;
     errorCode = 0;
     const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
     if (!h) [[unlikely]] {
@@ -165,6 +250,7 @@ int Ostrin::run()
     if (ui) ui->startRun();
     if (!loaded || !image) return 0;
     onStart();
+    freeDecodedLines();   // sized by the lines of a run before
     lineIndex = 0;
     lineCount = 0;
     if (!splitLines()) return errorCode == 0 ? 1 : 0;
@@ -173,6 +259,7 @@ int Ostrin::run()
     if (!collectLabels()) return 0;
     loaded = 1;
     lineIndex = 0;
+    prepareDecodedLines();
 
     Statement* const st = mainStatement;
     for (;;) {

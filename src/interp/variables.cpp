@@ -173,6 +173,7 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
     }
 
     Variable* last = lastOf(chain ? chain : &stdoutVar);
+    ++chainVersion;
     last->next = v;
     v->prev = last;
     if (!chain) lastVariable = v;
@@ -273,10 +274,10 @@ Variable* Ostrin::searchChain(Variable* first, char* ref)
     if (v && pointer) v = v->target;
     if (!v) return nullptr;
 
-    if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
-    if (v->indexed && !indexText) {
-        v->data = v->base;
-    } else if (indexText) {
+    if (!indexText) {
+        selectWhole(v);
+    } else {
+        if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
         if (!selectElement(v, indexText)) return nullptr;
     }
 
@@ -286,6 +287,13 @@ Variable* Ostrin::searchChain(Variable* first, char* ref)
         if (!member) failOnce(ErrUndefined);
         return member;
     }
+    return v;
+}
+
+Variable* Ostrin::selectWhole(Variable* v)
+{
+    if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
+    if (v->indexed) v->data = v->base;
     return v;
 }
 
@@ -307,15 +315,52 @@ Variable* Ostrin::findCurrentWindow(Variable* first)
     return nullptr;
 }
 
+// The upper-case key and hash of a plain reference: a letter, then letters,
+// digits and "_", within the significant length. False for any other.
+static bool plainKey(const char* ref, char* key, uint32_t& hash)
+{
+    hash = 2166136261u;
+    size_t n = 0;
+    for (; ref[n]; ++n) {
+        const auto c = static_cast<unsigned char>(ref[n]);
+        const bool letter = isLetter(c);
+        if (n == NameLength || !(letter || (n > 0 && ((c >= '0' && c <= '9') || c == '_')))) return false;
+        key[n] = static_cast<char>(upper(c));
+        hash = (hash ^ static_cast<unsigned char>(key[n])) * 16777619u;
+    }
+    key[n] = 0;
+    return n > 0;
+}
+
 Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing)
 {
+    // A plain name found before is found in the same place while no chain
+    // has changed; with an error pending the search differs (no fallback
+    // to the top-level chain), so it is done in full then.
+    FoundName* found = nullptr;
+    char key[NameLength + 1];
+    uint32_t hash;
+    if (!chain && useCaches && !errorCode && plainKey(ref, key, hash)) {
+        found = &foundNames[hash % FoundNameCount];
+        if (found->var && found->version == chainVersion && std::strcmp(found->name, key) == 0)
+            return selectWhole(found->var);
+    }
+    auto remember = [&](Variable* v) {
+        if (found && !errorCode) {
+            std::memcpy(found->name, key, sizeof key);
+            found->var = v;
+            found->version = chainVersion;
+        }
+        return v;
+    };
+
     Variable* v = searchChain(chain ? chain : &stdoutVar, ref);
-    if (v) return v;
+    if (v) return remember(v);
     // Inside a subroutine the top-level program's variables stay visible;
     // the locals of intermediate callers do not.
     if (!chain && !errorCode && !scopeStack.empty()) {
         v = searchChain(scopeStack.front(), ref);
-        if (v) return v;
+        if (v) return remember(v);
     }
     if (errorCode) return nullptr;   // an index failed: keep its code
     failOnce(ErrUndefined);
@@ -419,6 +464,7 @@ void Ostrin::releaseObjects(Variable* v)
 void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed)
 {
     if (!chain) return;
+    ++chainVersion;
     Variable* last = lastOf(chain);
     for (Variable* v = last; v; v = v == chain ? nullptr : v->prev)
         if (!v->builtIn) releaseObjects(v);

@@ -1,8 +1,9 @@
 // Control flow: jumps, subroutine calls and returns, conditionals, loops and
 // selection.
 //
-// Nothing is compiled ahead. Every block statement finds its end by scanning
-// the lines forward by opcode each time it runs, counting nesting. Calls,
+// Every block statement finds its end by scanning the lines forward by
+// opcode, counting nesting; with caches on, the scan is done once per line.
+// Calls,
 // selections, repeat and while loops keep frames of two control-stack
 // entries (a saved line index, then a mark above every line index); counted
 // loops keep their state in the loop variable. A statement that transfers
@@ -67,6 +68,50 @@ int64_t findBlockEnd(const Ostrin& in, uint32_t from, int open, int close)
         else if (op == close && --depth == 0) return i;
     }
     return -1;
+}
+
+// Where a block conditional on line `from` goes when its condition is
+// false: its else or end conditional.
+int64_t falseBranchOf(const Ostrin& in, uint32_t from)
+{
+    int depth = 1;
+    for (uint32_t i = from + 1; i < in.lineCount; ++i) {
+        const int op = lineOpcode(in.lines[i]);
+        if (op == OpConditional && isBlockConditional(in.lines[i])) ++depth;
+        else if (op == OpEndConditional) --depth;
+        else if (op == OpElse && depth == 1) depth = 0;
+        if (depth == 0) return i;
+    }
+    return -1;
+}
+
+// The end conditional that an else on line `from` skips to.
+int64_t elseEndOf(const Ostrin& in, uint32_t from)
+{
+    int depth = 1;
+    for (uint32_t i = from + 1; i < in.lineCount; ++i) {
+        const int op = lineOpcode(in.lines[i]);
+        if (op == OpConditional && isBlockConditional(in.lines[i])) ++depth;
+        else if (op == OpEndConditional && --depth == 0) return i;
+    }
+    return -1;
+}
+
+int64_t whileEndOf(const Ostrin& in, uint32_t from) { return findBlockEnd(in, from, OpWhile, OpEndWhile); }
+int64_t untilOf(const Ostrin& in, uint32_t from) { return findBlockEnd(in, from, OpRepeat, OpUntil); }
+int64_t endSelectOf(const Ostrin& in, uint32_t from) { return findBlockEnd(in, from, OpSelect, OpEndSelect); }
+
+// Lines never change while a program runs, so each scan is done once per
+// line and kind of scan (a line's inline branches may run two kinds).
+enum ScanKind : uint8_t { ScanWhile = 1, ScanRepeat, ScanSelect, ScanFalseBranch, ScanElseEnd };
+
+int64_t blockEnd(Ostrin& in, uint32_t from, ScanKind kind, int64_t (*scan)(const Ostrin&, uint32_t))
+{
+    Ostrin::BlockEnd* known = in.blockEndOf(from);
+    if (known && known->kind == kind) return known->line;
+    const int64_t end = scan(in, from);
+    if (known && known->kind == 0) *known = {static_cast<int32_t>(end), kind};
+    return end;
 }
 
 // Holds a copy of a single-line conditional's text on the interpreter's
@@ -363,11 +408,13 @@ Statement* Ostrin::call(Statement* st)
 
     Variable* callerChain = runningChain();
     scopeStack.push_back(callerChain);
+    ++chainVersion;
     Variable* params = nullptr;
     if (label->members) {
         params = bindParameters(st, label);
         if (!params) {
             scopeStack.pop_back();
+            ++chainVersion;
             return nullptr;
         }
     }
@@ -378,6 +425,7 @@ Statement* Ostrin::call(Statement* st)
     if (!body) {
         if (params) freeVariables(params, false);
         scopeStack.pop_back();
+        ++chainVersion;
         failOnce(ErrNoMemory);
         return nullptr;
     }
@@ -467,18 +515,10 @@ Statement* Ostrin::conditional(Statement* st)
         const double cond = evaluate(text);
         if (errorCode) return nullptr;
         if (cond != 0) return st;
-        int depth = 1;
-        for (uint32_t i = lineIndex + 1; i < lineCount; ++i) {
-            const int op = lineOpcode(lines[i]);
-            if (op == OpConditional && isBlockConditional(lines[i])) ++depth;
-            else if (op == OpEndConditional) --depth;
-            else if (op == OpElse && depth == 1) depth = 0;
-            if (depth == 0) {
-                lineIndex = i;
-                return st;
-            }
-        }
-        return fail(ErrNoElseOrEnd);
+        const int64_t to = blockEnd(*this, lineIndex, ScanFalseBranch, falseBranchOf);
+        if (to < 0) return fail(ErrNoElseOrEnd);
+        lineIndex = static_cast<uint32_t>(to);
+        return st;
     }
 
     ScratchCopy copy(scratch, text);
@@ -499,16 +539,10 @@ Statement* Ostrin::conditional(Statement* st)
 Statement* Ostrin::elseStatement(Statement* st)
 {
     // Reached at the end of a then-branch: skip the else-branch.
-    int depth = 1;
-    for (uint32_t i = lineIndex + 1; i < lineCount; ++i) {
-        const int op = lineOpcode(lines[i]);
-        if (op == OpConditional && isBlockConditional(lines[i])) ++depth;
-        else if (op == OpEndConditional && --depth == 0) {
-            lineIndex = i;
-            return st;
-        }
-    }
-    return fail(ErrElseNoEnd);
+    const int64_t to = blockEnd(*this, lineIndex, ScanElseEnd, elseEndOf);
+    if (to < 0) return fail(ErrElseNoEnd);
+    lineIndex = static_cast<uint32_t>(to);
+    return st;
 }
 
 // --- Loops ------------------------------------------------------------------------
@@ -568,7 +602,7 @@ Statement* Ostrin::nextStep(Statement* st)
 
 Statement* Ostrin::whileLoop(Statement* st)
 {
-    const int64_t end = findBlockEnd(*this, lineIndex, OpWhile, OpEndWhile);
+    const int64_t end = blockEnd(*this, lineIndex, ScanWhile, whileEndOf);
     if (end < 0) return fail(ErrNoEndWhile);
     const double cond = evaluate(st->argText);
     if (errorCode) return nullptr;
@@ -590,7 +624,7 @@ Statement* Ostrin::endWhile(Statement* st)
 
 Statement* Ostrin::repeat(Statement* st)
 {
-    if (findBlockEnd(*this, lineIndex, OpRepeat, OpUntil) < 0) return fail(ErrNoUntil);
+    if (blockEnd(*this, lineIndex, ScanRepeat, untilOf) < 0) return fail(ErrNoUntil);
     if (st->argCount != 0) return fail(ErrMalformed);
     if (!pushControl(static_cast<int32_t>(lineIndex - 1)) || !pushControl(MarkRepeat)) return fail(ErrStackFull);
     return st;
@@ -614,7 +648,7 @@ Statement* Ostrin::until(Statement* st)
 
 Statement* Ostrin::select(Statement* st)
 {
-    const int64_t end = findBlockEnd(*this, lineIndex, OpSelect, OpEndSelect);
+    const int64_t end = blockEnd(*this, lineIndex, ScanSelect, endSelectOf);
     if (end < 0) return fail(ErrNoEndSelect);
     if (!pushControl(static_cast<int32_t>(end)) || !pushControl(MarkSelect)) return fail(ErrStackFull);
 

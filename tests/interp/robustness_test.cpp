@@ -59,6 +59,40 @@ TEST(Robustness, RandomExpressionsEndInAValueOrAnError)
     }
 }
 
+// The compiled form of an expression must give what its text gives: the
+// same value, error and string result, the first time (when it is compiled)
+// and every time after (when it runs from the cache).
+TEST(Robustness, CompiledExpressionsMatchTheTextEvaluator)
+{
+    auto cached = withVariables();
+    auto plain = withVariables();
+    plain->useCaches = false;
+    std::mt19937 rng(1234);
+    auto same = [](double a, double b) { return a == b || (a != a && b != b); };
+    int compiled = 0;
+    for (int round = 0; round < 20000; ++round) {
+        // A full cache takes no more texts: start afresh now and then.
+        if (round % 2000 == 0) cached->freeExpressions();
+        const std::string text = randomText(rng, round % 10 == 0 ? 400 : 24);
+        plain->errorCode = 0;
+        const double want = plain->evaluate(text.c_str());
+        const std::string wantText = plain->stringResult ? plain->stringResultBuffer() : "";
+        for (int pass = 0; pass < 2; ++pass) {
+            cached->errorCode = 0;
+            const double got = cached->evaluate(text.c_str());
+            ASSERT_EQ(plain->errorCode, cached->errorCode) << "round " << round << " pass " << pass << ": " << text;
+            ASSERT_EQ(plain->stringResult, cached->stringResult) << "round " << round << ": " << text;
+            ASSERT_TRUE(same(want, got)) << "round " << round << ": " << text << " " << want << " " << got;
+            if (plain->stringResult) {
+                ASSERT_EQ(wantText, cached->stringResultBuffer()) << "round " << round;
+            }
+        }
+        compiled += cached->isCompiled(text.c_str());
+    }
+    // Most texts fail to read, but thousands compile and ran compiled.
+    EXPECT_GT(compiled, 2000);
+}
+
 TEST(Robustness, RandomStatementLinesDecodeWithinTheirBuffers)
 {
     auto o = withVariables();

@@ -1,0 +1,197 @@
+// The caches of the run loop (decoded lines, compiled expressions, found
+// names, block ends) must change nothing a program can see: every program
+// here runs once with them and once without, and the two runs must print
+// the same, end the same way and report the same error on the same line.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "support/harness.h"
+
+namespace {
+
+// Runs the program with caches off and on; a failure names `what`.
+RunResult runBothWays(const std::string& source, const std::string& what)
+{
+    auto plain = prepareProgram(source);
+    auto cached = prepareProgram(source);
+    if (!plain || !cached) return {};
+    plain->useCaches = false;
+    const RunResult want = runPrepared(*plain);
+    const RunResult got = runPrepared(*cached);
+    EXPECT_EQ(want.output, got.output) << what << "\n" << source;
+    EXPECT_EQ(want.ok, got.ok) << what << "\n" << source;
+    EXPECT_EQ(want.error, got.error) << what << "\n" << source;
+    EXPECT_EQ(want.line, got.line) << what << "\n" << source;
+    return got;
+}
+
+// The benchmark programs with their loops shortened.
+TEST(Caches, BenchmarkProgramsRunAlike)
+{
+    const struct {
+        const char* name;
+        const char* source;
+        const char* output;
+    } programs[] = {
+        {"counted loop",
+         "declare_variables S, I, N:INT\nN = 5000\nS = 0\ncounted_loop I, 1, N\nS = S + (I*2) % 7\nnext_step I\n"
+         "console_print S",
+         "15000 \n"},
+        {"while with nested conditionals",
+         "declare_variables I, A, B, C, N:INT\nN = 1000\nI = 0\nA = 0\nB = 0\nC = 0\nwhile_loop I < N\nI = I + 1\n"
+         "conditional I % 3 = 0\nA = A + 1\nelse\nconditional I % 3 = 1\nB = B + 2\nelse\nC = C + 3\n"
+         "end_conditional\nend_conditional\nend_while\nconsole_print A, B, C",
+         "333 668 999 \n"},
+        {"calls",
+         "declare_variables S, I, N:INT\ndeclare_function F(X:INT, Y:INT)\nN = 1000\nS = 0\ncounted_loop I, 1, N\n"
+         "S = F(S, I)\nnext_step I\nconsole_print S\njump finish\nF:\nreturn (X*3 + Y) % 1009\nfinish:",
+         nullptr},
+        {"strings",
+         "declare_variables T[600]:ISTRING\ndeclare_variables I, K, C:INT\ncounted_loop I, 1, 600\n"
+         "T = T + character(65 + I % 26)\nnext_step I\nC = 0\ncounted_loop K, 1, 10\n"
+         "C = C + character_code(substring(T, K*50, 5)) + size_of(substring(T, K*50, 5))\nnext_step K\n"
+         "console_print size_of(T), C",
+         nullptr},
+        {"arrays",
+         "declare_variables A[1001], I, S, N:INT\nN = 1000\ncounted_loop I, 1, N\nA[I] = I % 1000\nnext_step I\n"
+         "S = 0\ncounted_loop I, 1, N\nS = S + A[I]\nnext_step I\nconsole_print S",
+         "499500 \n"},
+        {"recursion",
+         "declare_variables R:INT\ndeclare_function FIB(N:INT)\nR = FIB(12)\nconsole_print R\njump finish\nFIB:\n"
+         "conditional N < 2 then return N\nreturn FIB(N - 1) + FIB(N - 2)\nfinish:",
+         "144 \n"},
+    };
+    for (const auto& p : programs) {
+        const RunResult r = runBothWays(p.source, p.name);
+        EXPECT_EQ(1, r.ok) << p.name;
+        if (p.output) {
+            EXPECT_EQ(p.output, r.output) << p.name;
+        }
+    }
+}
+
+// Small random programs over every statement the caches touch: assignments
+// (with implicit declarations), block and inline conditionals, the loops,
+// selections, subroutine calls with and without results, a label run by its
+// name, variables defined while running, and the errors that stop a run.
+class ProgramMaker {
+public:
+    explicit ProgramMaker(unsigned seed) : rng(seed) {}
+
+    std::string program()
+    {
+        std::string text =
+            "declare_variables a, b, c: INT\ndeclare_variables d: DOUBLE\ndeclare_variables arr[5]: INT\n"
+            "declare_function f(x: INT, y: INT)\n";
+        for (int n = pick(12) + 1; n > 0; --n) text += statement(2);
+        text += "jump finish\nf:\n" + std::string(pick(4) ? "return x * 2 + y % 7\n" : "return x / y\n");
+        text += "g:\nb = b + 1\nconsole_print \"g\", b\nreturn\nfinish:\n";
+        return text;
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+
+    std::string operand()
+    {
+        static const char* const operands[] = {"a", "b", "c", "d", "1", "2", "0", "3.5", "arr[1]", "arr[a]",
+                                               "f(a, 1)", "f(b, c)", "-a", "(a + b)", "(c * 2)", "e",
+                                               "size_of(\"ab\")", "a", "b", "2"};
+        return operands[pick(static_cast<int>(std::size(operands)))];
+    }
+
+    std::string expression()
+    {
+        static const char* const ops[] = {" + ", " - ", " * ", " / ", " % ", " = ", " < ", " > ", " & ", " | "};
+        std::string text = operand();
+        for (int n = pick(4); n > 0; --n) text += ops[pick(static_cast<int>(std::size(ops)))] + operand();
+        if (pick(6) == 0) text = "(" + text + ")" + ops[pick(3)] + operand();
+        return text;
+    }
+
+    std::string target()
+    {
+        static const char* const targets[] = {"a", "b", "c", "d", "arr[2]", "arr[b]", "e", "q"};
+        return targets[pick(static_cast<int>(std::size(targets)))];
+    }
+
+    std::string simple()
+    {
+        switch (pick(6)) {
+        case 0: return "console_print " + expression() + "\n";
+        case 1: return "console_print a, b, c\n";
+        default: return target() + " = " + expression() + "\n";
+        }
+    }
+
+    std::string body(int depth)
+    {
+        std::string text;
+        for (int n = pick(2) + 1; n > 0; --n) text += depth > 0 ? statement(depth - 1) : simple();
+        return text;
+    }
+
+    std::string statement(int depth)
+    {
+        switch (pick(12)) {
+        case 0: return "conditional " + expression() + " then " + simple();
+        case 1:
+            return "conditional " + expression() + " then " + target() + " = 1 else " + target() + " = " +
+                   expression() + "\n";
+        case 2: {
+            std::string text = "conditional " + expression() + "\n" + body(depth);
+            if (pick(2)) text += "else\n" + body(depth);
+            return text + (pick(20) ? "end_conditional\n" : "");
+        }
+        // Each nesting depth counts its loops with variables of its own.
+        case 3: {
+            const std::string i = counter('i', depth);
+            return "counted_loop " + i + ", 1, " + std::to_string(pick(4)) + "\n" + body(depth) + "next_step " + i +
+                   "\n";
+        }
+        case 4: {
+            const std::string w = counter('w', depth);
+            return w + " = 0\nwhile_loop " + w + " < " + std::to_string(pick(4)) + "\n" + body(depth) + w + " = " +
+                   w + " + 1\n" + (pick(20) ? "end_while\n" : "");
+        }
+        case 5: {
+            const std::string r = counter('r', depth);
+            return r + " = 0\nrepeat\n" + body(depth) + r + " = " + r + " + 1\nuntil " + r + " = 2\n";
+        }
+        case 6:
+            return "select " + expression() + "\ncase 1\n" + body(depth) + "case 0\n" + body(depth) +
+                   "default_case\n" + body(depth) + "end_select\n";
+        case 7: return target() + " = f(" + expression() + ", " + expression() + ")\n";
+        case 8: return pick(2) ? "g\n" : "call g\n";
+        default: return simple();
+        }
+    }
+
+    // A loop counter of one nesting depth: i0, w1, ...
+    static std::string counter(char kind, int depth)
+    {
+        std::string name(1, kind);
+        name += std::to_string(depth);
+        return name;
+    }
+
+    std::mt19937 rng;
+};
+
+TEST(Caches, RandomProgramsRunAlike)
+{
+    ProgramMaker maker(2024);
+    int failed = 0, finished = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const RunResult r = runBothWays(maker.program(), "program " + std::to_string(round));
+        (r.ok ? finished : failed) += 1;
+        if (::testing::Test::HasFailure()) break;   // one program's report is enough
+    }
+    // Both endings are well represented.
+    EXPECT_GT(finished, 500);
+    EXPECT_GT(failed, 500);
+}
+
+}  // namespace
