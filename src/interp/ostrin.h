@@ -208,6 +208,9 @@ public:
     // null for the console.
     void* outputWindow = nullptr;
     bool implicitDeclarations = true;     // the implicit-declaration switch
+#ifdef OSTRIN_NATIVE
+    uint64_t stepsLeft = UINT64_MAX;      // lines a native run may still run
+#endif
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed

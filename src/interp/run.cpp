@@ -149,6 +149,14 @@ bool Ostrin::step(Statement* st)
 {
     char* line = lines[lineIndex];
     if (!*line) return true;
+#ifdef OSTRIN_NATIVE
+    // The fuzz build bounds every run, so an endless program is no finding.
+    if (stepsLeft == 0) {
+        errorCode = ErrMalformed;
+        return false;
+    }
+    --stepsLeft;
+#endif
     if (decodeStatement(st, line) != 0) return false;
     errorCode = 0;
     const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <io.h>
 
 #include "library/memory.h"
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -283,7 +283,7 @@ Statement* Ostrin::sizeOf(Statement* st)
     case TypeBFile: {
         FILE* f = v.dataPtr ? *reinterpret_cast<FILE**>(v.dataPtr) : nullptr;
         if (!f) return fail(ErrFileClosed);
-        size = _filelengthi64(_fileno(f));
+        size = platformFileLength(f);
         break;
     }
     case TypeUser:

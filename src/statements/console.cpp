@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -41,7 +42,7 @@ public:
         if (room == 0) return;
         va_list ap;
         va_start(ap, fmt);
-        const int n = _vsnprintf(m_data + m_length, room, fmt, ap);
+        const int n = platformFormat(m_data + m_length, room, fmt, ap);
         va_end(ap);
         m_length += (n < 0 || static_cast<size_t>(n) > room) ? room : static_cast<size_t>(n);
         m_data[m_length] = 0;

@@ -10,12 +10,11 @@
 // because the run loop adds one after every statement.
 #include "ostrin.h"
 
-#include <windows.h>
-
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -93,14 +92,8 @@ constexpr size_t StackMargin = 256 * 1024;
 // Bytes of this thread's stack left below the caller.
 size_t stackRoom()
 {
-    static thread_local const char* bottom = nullptr;
     char here = 0;
-    if (!bottom) {
-        MEMORY_BASIC_INFORMATION info;
-        if (!VirtualQuery(&here, &info, sizeof info)) return SIZE_MAX;
-        bottom = static_cast<const char*>(info.AllocationBase);
-    }
-    return static_cast<size_t>(&here - bottom);
+    return platformStackRoom(&here);
 }
 
 // A name argument without its surrounding blanks, bounded to one argument.

@@ -1,0 +1,48 @@
+// The Win32 services behind interp/platform.h.
+#include <windows.h>
+
+#include <io.h>
+
+#include <cstdlib>
+
+#include "interp/platform.h"
+
+void platformShowError(const char* text)
+{
+    FreeConsole();
+    MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+}
+
+size_t platformStackRoom(const void* here)
+{
+    static thread_local const char* bottom = nullptr;
+    if (!bottom) {
+        MEMORY_BASIC_INFORMATION info;
+        if (!VirtualQuery(here, &info, sizeof info)) return SIZE_MAX;
+        bottom = static_cast<const char*>(info.AllocationBase);
+    }
+    return static_cast<size_t>(static_cast<const char*>(here) - bottom);
+}
+
+int platformFormat(char* out, size_t room, const char* fmt, va_list ap)
+{
+    return _vsnprintf(out, room, fmt, ap);
+}
+
+int64_t platformFileLength(FILE* stream) { return _filelengthi64(_fileno(stream)); }
+
+int platformRandom15()
+{
+    static_assert(RAND_MAX == 0x7FFF, "the step of random numbers assumes a 15-bit generator");
+    return std::rand();
+}
+
+void* platformLoadLibrary(const char* name) { return LoadLibraryA(name); }
+void platformFreeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+const void* platformEntryPoint(void* library, const char* name)
+{
+    return reinterpret_cast<const void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void* platformLoadedLibrary(const char* name) { return GetModuleHandleA(name); }
