@@ -15,7 +15,7 @@ namespace fuzz {
 
 // Lines one input may run: enough for real loops, few enough that an
 // endless program ends in milliseconds.
-constexpr uint64_t StepLimit = 20000;
+constexpr uint64_t StepLimit = 5000;
 
 // Inputs that name the MEMORY type are skipped: a MEMORY variable holds any
 // number a program stores as an address, by design, and reading text from
@@ -31,13 +31,18 @@ extern const char* const PreparedProgram;
 // aborts on text that does not assemble, which is a fault of the target.
 std::string assembleOrDie(const std::string& text);
 
-// An interpreter loaded with `image` (copied into storage it owns), lines
-// split and labels collected, ready for run(); the step limit is set.
+// The process's interpreter, loaded afresh with `image` (copied into
+// storage the session owns) and ready for run(), with the step limit set.
+// One interpreter serves every input, as one engine serves its runs: load
+// releases everything of the previous run, and the one setting that
+// outlives a run is put back here. Reusing it keeps its scratch space, so
+// an input costs a run rather than the setting up of an interpreter.
 struct Session {
-    Ostrin o;
+    Ostrin& o;
     std::vector<char> image;
     explicit Session(const std::string& image);
     Session(const uint8_t* data, size_t size);
+    ~Session();
     bool ok = false;   // load succeeded
 };
 

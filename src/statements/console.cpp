@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "library/storage.h"
 #include "platform.h"
 #include "text.h"
 
@@ -175,7 +176,7 @@ Statement* Ostrin::consolePrint(Statement* st)
         ArgValue file;
         if (!evalArg(st, 0, KindAny, file)) return nullptr;
         if (file.type != TypeFile && file.type != TypeBFile) return fail(ErrType);
-        FILE* stream = reinterpret_cast<FILE*>(static_cast<uintptr_t>(static_cast<uint32_t>(file.handle)));
+        FILE* stream = storage::fileStream(file.variable);
         if (!stream) return fail(ErrFileClosed);
         std::fwrite(out.data(), 1, out.length(), stream);
         return st;
