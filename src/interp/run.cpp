@@ -110,7 +110,9 @@ int Ostrin::collectLabels()
 
         const char saved = *cut;
         *cut = 0;
-        const int opcode = statementLine ? (((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFF) : -1;
+        // A truncated opcode names no statement (and u[2] may lie past the
+        // line's end).
+        const int opcode = statementLine && u[1] && u[2] ? (((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFF) : -1;
         const size_t wordLength = static_cast<size_t>(cut - line);
         const bool colonLabel = !statementLine && wordLength > 1 && line[wordLength - 1] == ':';
         const bool isLabel = opcode == 23 || opcode == 56 || sameName(line, "label", 6) || sameName(line, "sub", 4) ||

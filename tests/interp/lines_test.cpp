@@ -89,6 +89,10 @@ TEST(Lines, ErrorReportsItsSourceLine)
         {bad, 1},
         {"' comment\r\n" + nop + "\r\n\r\n" + bad + "\r\n", 4},
         {nop + "\n" + nop + "\n" + bad, 1},
+        // Opcodes cut short by the end of the image are no label for the
+        // label pass either, which reads nothing past the image's end.
+        {nop + "\r\n\xFF", 2},
+        {nop + "\r\n\xFF\xE1", 2},
     };
     for (const Case& c : cases) {
         auto o = prepareImage(c.image);
