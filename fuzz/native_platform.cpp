@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "interp/host.h"
+#include "interp/ostrin.h"
 #include "interp/platform.h"
 
 void platformShowError(const char*) {}
@@ -50,6 +51,9 @@ int platformRandom15()
     return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
+// Raw addresses are out of the native build: no foreign memory is reachable.
+bool platformAccessible(uint64_t, uint64_t, bool) { return false; }
+
 void* platformLoadLibrary(const char*) { return nullptr; }
 void platformFreeLibrary(void*) {}
 const void* platformEntryPoint(void*, const char*) { return nullptr; }
@@ -57,6 +61,9 @@ void* platformLoadedLibrary(const char*) { return nullptr; }
 
 // Reached only through a loaded library, and none loads here.
 extern "C" uint64_t callWithWords(const void*, const uint32_t*, int, double*) { std::abort(); }
+
+// The file statements are left out here, so no program makes a finder.
+void Ostrin::destroyFileFinders() { fileFinders.clear(); }
 
 namespace {
 

@@ -46,3 +46,20 @@ const void* platformEntryPoint(void* library, const char* name)
 }
 
 void* platformLoadedLibrary(const char* name) { return GetModuleHandleA(name); }
+
+bool platformAccessible(uint64_t at, uint64_t size, bool write)
+{
+    constexpr DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    constexpr DWORD writable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    for (const uint64_t end = at + size; at < end;) {
+        MEMORY_BASIC_INFORMATION info;
+        if (!VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(at)), &info, sizeof info))
+            return false;
+        if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
+            !(info.Protect & (write ? writable : readable)))
+            return false;
+        at = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+    }
+    return true;
+}

@@ -1,31 +1,50 @@
-// Dialog creation and the dialog procedure's answer conventions.
+// Dialog creation through a creation hook, and the OK and Cancel commands.
 #include "dialog.h"
 
 namespace {
 
-CWnd* pendingDialog = nullptr;
+// The dialog whose window is being created, and the hook that binds it.
+CDialog* pendingDialog = nullptr;
+HHOOK creationHook = nullptr;
 
-// Messages whose answer is the dialog procedure's return value itself
-// rather than DWLP_MSGRESULT.
-bool answersDirectly(UINT message)
+constexpr ATOM DialogClassAtom = 0x8002;   // the system dialog class "#32770"
+
+void unhook()
 {
-    switch (message) {
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-    case WM_QUERYDRAGICON:
-    case WM_INITDIALOG:
-        return true;
-    default:
-        return false;
+    if (creationHook) ::UnhookWindowsHookEx(creationHook);
+    creationHook = nullptr;
+}
+
+// The dialog manager creates the dialog window before its controls, and no
+// message reaches a window before this notification: binding here gives the
+// object every message of its window, WM_NCCREATE included.
+LRESULT CALLBACK creationHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && pendingDialog) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        if (static_cast<ATOM>(::GetClassLongA(hwnd, GCW_ATOM)) == DialogClassAtom) {
+            CDialog* dlg = pendingDialog;
+            pendingDialog = nullptr;
+            unhook();
+            dlg->SubclassWindow(hwnd);
+        }
     }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Installs the hook for one creation; false when it cannot be had.
+bool expectDialog(CDialog* dlg)
+{
+    pendingDialog = dlg;
+    creationHook = ::SetWindowsHookExA(WH_CBT, creationHookProc, nullptr, ::GetCurrentThreadId());
+    if (!creationHook) pendingDialog = nullptr;
+    return creationHook != nullptr;
+}
+
+void endExpecting()
+{
+    pendingDialog = nullptr;
+    unhook();
 }
 
 }  // namespace
@@ -34,23 +53,26 @@ const CRuntimeClass CDialog::classCDialog = {"CDialog", &CWnd::classCWnd};
 
 bool CDialog::CreateIndirect(const DLGTEMPLATE* dlgTemplate, HWND parent)
 {
-    if (m_hwnd) return false;
+    if (m_hwnd || !dlgTemplate || !expectDialog(this)) return false;
     m_modal = false;
-    pendingDialog = this;
-    HWND hwnd = ::CreateDialogIndirectParamA(GetModuleHandleA(nullptr), dlgTemplate, parent, StaticDialogProc,
-                                             reinterpret_cast<LPARAM>(this));
-    if (pendingDialog == this) pendingDialog = nullptr;
-    return hwnd && hwnd == m_hwnd;
+    HWND hwnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), dlgTemplate, parent, StaticDialogProc, 0);
+    endExpecting();
+    // A dialog the hook could not bind has no object to run it.
+    if (hwnd && hwnd != m_hwnd && !FromHandlePermanent(hwnd)) ::DestroyWindow(hwnd);
+    // A dialog that was destroyed while it was being created counts as
+    // not created.
+    return hwnd && ::IsWindow(hwnd) && hwnd == m_hwnd;
 }
 
 INT_PTR CDialog::DoModal(const DLGTEMPLATE* dlgTemplate, HWND parent)
 {
-    if (m_hwnd) return -1;
+    if (m_hwnd || !dlgTemplate || !expectDialog(this)) return -1;
     m_modal = true;
-    pendingDialog = this;
-    const INT_PTR result = ::DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dlgTemplate, parent,
-                                                     StaticDialogProc, reinterpret_cast<LPARAM>(this));
-    if (pendingDialog == this) pendingDialog = nullptr;
+    // The hook goes as soon as it has bound the dialog, so windows created
+    // during the modal run do not pass through it.
+    const INT_PTR result =
+        ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dlgTemplate, parent, StaticDialogProc, 0);
+    endExpecting();
     m_modal = false;
     return result;
 }
@@ -63,6 +85,8 @@ void CDialog::EndDialog(INT_PTR result)
 }
 
 BOOL CDialog::OnInitDialog() { return TRUE; }
+void CDialog::OnOK() { EndDialog(IDOK); }
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
@@ -73,32 +97,34 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     return CWnd::OnWndMsg(message, wParam, lParam, result);
 }
 
-LRESULT CDialog::DefWindowProc(UINT, WPARAM, LPARAM)
+bool CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
 {
-    m_defaulted = true;
-    return 0;
+    // A button click (code BN_CLICKED, 0), or a menu or accelerator command
+    // (no control; code 0 or 1).
+    const UINT code = HIWORD(wParam);
+    if (lParam ? code != BN_CLICKED : code > 1) return false;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnOK();
+        return true;
+    case IDCANCEL:
+        OnCancel();
+        return true;
+    default:
+        return false;
+    }
 }
 
-INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+bool CDialog::PreTranslateMessage(MSG* msg)
 {
-    auto* dlg = static_cast<CDialog*>(Claim(hwnd, pendingDialog));
-    if (!dlg) return FALSE;
+    return m_hwnd && ::IsDialogMessageA(m_hwnd, msg);
+}
 
-    dlg->EnterMessage();
-    // Nested messages have their own default flag.
-    const bool outerDefaulted = dlg->m_defaulted;
-    dlg->m_defaulted = false;
-    const LRESULT result = dlg->WindowProc(message, wParam, lParam);
-    const bool defaulted = dlg->m_defaulted;
-    dlg->m_defaulted = outerDefaulted;
-    if (message == WM_NCDESTROY) {
-        dlg->Detach();
-        dlg->PostNcDestroy();
-    }
-    LeaveMessage(dlg);
-
-    if (defaulted) return FALSE;
-    if (answersDirectly(message)) return static_cast<INT_PTR>(result);
-    ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
-    return TRUE;
+// Everything reaches the object through its subclassed window procedure;
+// the dialog manager's defaults are what it asks for. A dialog without an
+// object (the hook could not bind it) could never be ended: it ends at once.
+INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG && !FromHandlePermanent(hwnd)) ::EndDialog(hwnd, -1);
+    return FALSE;
 }

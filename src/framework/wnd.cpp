@@ -25,6 +25,23 @@ std::unordered_set<const void*>& liveObjects()
 // that reaches StaticWindowProc for an unknown window.
 CWnd* pendingCreation = nullptr;
 
+// The object whose window of another class (a system control) CreateEx is
+// creating: the creation hook subclasses the first window created while it
+// is set, before that window's first message, so the object sees its
+// WM_NCCREATE and WM_CREATE. Windows the control creates itself during its
+// creation (a combo box's edit and list) come later and stay unbound.
+CWnd* pendingSubclass = nullptr;
+
+LRESULT CALLBACK creationHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && pendingSubclass) {
+        CWnd* wnd = pendingSubclass;
+        pendingSubclass = nullptr;
+        wnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 bool usesOurProcedure(const char* className)
 {
     WNDCLASSA wc = {};
@@ -99,13 +116,24 @@ bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWO
 {
     if (m_hwnd) return false;
     const bool ours = usesOurProcedure(className);
-    if (ours) pendingCreation = this;
+    HHOOK hook = nullptr;
+    if (ours) {
+        pendingCreation = this;
+    } else {
+        pendingSubclass = this;
+        hook = ::SetWindowsHookExA(WH_CBT, creationHook, nullptr, ::GetCurrentThreadId());
+    }
+    m_creating = true;
     HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menuOrId,
                                   GetModuleHandleA(nullptr), param);
+    m_creating = false;
+    if (hook) ::UnhookWindowsHookEx(hook);
     // A creation that failed before its first message leaves it unclaimed.
     if (pendingCreation == this) pendingCreation = nullptr;
+    if (pendingSubclass == this) pendingSubclass = nullptr;
     if (!hwnd) return false;
-    if (!ours) return SubclassWindow(hwnd);
+    // Without the hook the window is bound after its creation messages.
+    if (!ours && !m_hwnd) return SubclassWindow(hwnd);
     return m_hwnd == hwnd;
 }
 
@@ -132,6 +160,40 @@ HWND CWnd::UnsubclassWindow()
 BOOL CWnd::DestroyWindow()
 {
     return m_hwnd ? ::DestroyWindow(m_hwnd) : FALSE;
+}
+
+void CWnd::CenterWindow()
+{
+    if (!m_hwnd) return;
+    RECT window = {}, area = {}, work = {};
+    ::GetWindowRect(m_hwnd, &window);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const bool child = (::GetWindowLongA(m_hwnd, GWL_STYLE) & WS_CHILD) != 0;
+    if (child) {
+        HWND parent = ::GetParent(m_hwnd);
+        ::GetClientRect(parent, &area);
+        ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    } else {
+        HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
+        if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &area);
+        else area = work;
+    }
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    int x = (area.left + area.right - width) / 2;
+    int y = (area.top + area.bottom - height) / 2;
+    if (!child) {
+        // A window centred over a large owner may not leave the work area.
+        if (x + width > work.right) x = work.right - width;
+        if (x < work.left) x = work.left;
+        if (y + height > work.bottom) y = work.bottom - height;
+        if (y < work.top) y = work.top;
+    } else {
+        POINT p = {x, y};
+        ::ScreenToClient(::GetParent(m_hwnd), &p);
+        x = p.x;
+        y = p.y;
+    }
+    ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 CWnd* CWnd::Claim(HWND hwnd, CWnd*& pending)

@@ -5,8 +5,9 @@
 // our own classes (registered with CWnd::StaticWindowProc) is bound on its
 // very first message: CreateEx remembers the object in a pending pointer and
 // the static procedure files it. A window of any other class (MDICLIENT, the
-// system controls) is bound right after creation by subclassing: its
-// previous procedure is kept and receives everything we do not handle.
+// system controls) is bound by subclassing from a creation hook (WH_CBT)
+// before its first message, so it sees its own WM_CREATE; its previous
+// procedure is kept and receives everything we do not handle.
 //
 // Message flow: StaticWindowProc -> WindowProc (virtual) -> OnWndMsg, which
 // reflects WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR* and WM_DRAWITEM to the child's
@@ -57,6 +58,21 @@ public:
     // processing has returned. The object stops being live at once.
     static void DeleteSafely(CWnd* wnd);
 
+    // Keeps an object from being deleted while code that created or runs
+    // it still works on it (a statement whose window's handlers may close
+    // that window): a DeleteSafely meanwhile takes effect when the guard
+    // ends, and IsLiveObject tells whether one happened.
+    class KeepAlive {
+    public:
+        explicit KeepAlive(CWnd* wnd) : m_wnd(wnd) { ++wnd->m_msgDepth; }
+        ~KeepAlive() { LeaveMessage(m_wnd); }
+        KeepAlive(const KeepAlive&) = delete;
+        KeepAlive& operator=(const KeepAlive&) = delete;
+
+    private:
+        CWnd* m_wnd;
+    };
+
     // Creates the window and binds it to this object; false on failure.
     bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU menuOrId, void* param = nullptr);
@@ -65,6 +81,10 @@ public:
     // Gives the window its previous procedure back; returns the window.
     HWND UnsubclassWindow();
     virtual BOOL DestroyWindow();
+    // Centres a child window in its parent's client area, and any other
+    // window over its owner (when that is visible and not minimised) or
+    // else in the work area, which it is then kept inside.
+    void CenterWindow();
 
     // The window procedure of our own classes.
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -109,9 +129,14 @@ protected:
     // one, or the pending one (filed now); null for neither.
     static CWnd* Claim(HWND hwnd, CWnd*& pending);
 
+    // True while CreateEx creates this object's window: a creation hook's
+    // PreSubclassWindow runs before the window has its text and size.
+    bool IsCreating() const { return m_creating; }
+
     HWND m_hwnd = nullptr;
 
 private:
+    bool m_creating = false;
     WNDPROC m_prevProc = nullptr;
     int m_msgDepth = 0;          // messages of this object in progress
     bool m_deletePending = false;

@@ -35,6 +35,15 @@ bool startsWithWindowToken(const char* t)
            static_cast<unsigned char>(t[2]) == 0xE8;
 }
 
+// The current-window token names the window only where a window is asked
+// for or where it stands alone; in any longer expression it is the number
+// in its constant entry («{72}<>0» is a comparison, not a window).
+bool namesCurrentWindow(const char* t, int kind)
+{
+    if (!startsWithWindowToken(t)) return false;
+    return kind == KindWinOrDlg || kind == KindWindow || *skipBlanks(t + 3) == 0;
+}
+
 void setFromDouble(ArgValue& out, double d)
 {
     out.doubleValue = d;
@@ -208,7 +217,7 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out)
         }
         setFromDouble(out, d);
         out.type = TypeDouble;
-        if (startsWithWindowToken(text)) {
+        if (namesCurrentWindow(text, kind)) {
             // The current window as a value: the WINDOW variable holding it,
             // or the object itself when no variable does.
             Variable* w = findVariable(text, nullptr, false);

@@ -322,8 +322,10 @@ int Ostrin::decodeLabelCall(Statement* st, char* line, char* s, bool external)
     std::memcpy(copy, line, length + 1);
     char* at = copy + (s - line);
     if (*at) {
-        const char* next = skipBlanks(at + 1);
-        if (*at == '(') next = skipBlanks(next);
+        // Arguments follow unless only blanks and empty parentheses do:
+        // «name ()» is a call without arguments, like «name()».
+        const char* next = *at == '(' ? at : skipBlanks(at + 1);
+        if (*next == '(') next = skipBlanks(next + 1);
         const bool hasArgs = *next && *next != ')';
         if (*at == '(') {
             char* last = copy + length - 1;

@@ -195,6 +195,7 @@ void Ostrin::release()
     sysFloat = sysInt = sysInt64 = sysDouble = sysString = sysPointer = nullptr;
 
     freeRecordTypes();
+    destroyFileFinders();
     namedConstants.clear();
     windowList.clear();
     outputWindow = nullptr;   // its window went with the variables

@@ -33,6 +33,8 @@ struct RecordType {
 
 // A window message as the event routing receives it. It has the layout of a
 // Windows MSG (32-bit), so the UI layer hands over its own records unchanged.
+class CFileFinder;
+
 struct EventMessage {
     void* hwnd;
     uint32_t message;
@@ -187,6 +189,9 @@ public:
     std::vector<RecordType*> recordTypes;
     std::unordered_map<std::string, uint32_t> namedConstants;
     std::vector<void*> windowList;
+    // Directory enumerations the program started and has not closed; they
+    // end with the run (library/files.cpp).
+    std::vector<CFileFinder*> fileFinders;
 
     Variable* sysFloat = nullptr;
     Variable* sysInt = nullptr;
@@ -231,6 +236,7 @@ private:
     Variable* findCurrentWindow(Variable* first);
     Variable* selectElement(Variable* v, char* index);
     void releaseObjects(Variable* v);
+    void destroyFileFinders();
     // Control flow (statements/control_flow.cpp).
     Variable* findLabel(char* target);
     Statement* runInline(Statement* st, char* text);

@@ -36,3 +36,7 @@ void platformFreeLibrary(void* library);
 const void* platformEntryPoint(void* library, const char* name);
 // The module of a library this process has loaded, null for none.
 void* platformLoadedLibrary(const char* name);
+
+// True when every byte of [at, at + size) is committed memory the process
+// may read, or with `write` write.
+bool platformAccessible(uint64_t at, uint64_t size, bool write);

@@ -7,10 +7,12 @@
 // every cut character restored before returning.
 #include "ostrin.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "convert.h"
+#include "library/memory.h"
 #include "text.h"
 
 namespace {
@@ -153,7 +155,12 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
         const uint64_t bytes = static_cast<uint64_t>(count) * static_cast<uint64_t>(size);
         if (bytes > 0x7FFFFFFF) return discard(ErrNoMemory);
         if (bytes) {
-            char* block = static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1));
+            // A string's storage is followed by one zero byte that no write
+            // reaches: a string whose last byte took the place of its
+            // terminator («s[3] = "d"» on a 3-character string) still ends
+            // there, so no read of it runs past the block.
+            const size_t guard = type == TypeString || type == TypeIString ? 1 : 0;
+            char* block = static_cast<char*>(std::calloc(static_cast<size_t>(bytes) + guard, 1));
             if (!block) return discard(ErrNoMemory);
             v->data = block;
             if (hasDims) {
@@ -337,8 +344,20 @@ Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing)
     return result;
 }
 
-// Releases what a record owns: windows, dialogs, streams, record members and
-// parameter lists. Borrowed records own nothing but their label lists.
+namespace {
+
+// Takes a window or dialog out of the window list: the list must never
+// hold an object that is gone.
+void unlist(std::vector<void*>& list, void* object)
+{
+    list.erase(std::remove(list.begin(), list.end(), object), list.end());
+}
+
+}  // namespace
+
+// Releases what a record owns: windows, dialogs, streams, memory blocks,
+// record members and parameter lists. Borrowed records own nothing but
+// their label lists and the blocks they allocated themselves.
 void Ostrin::releaseObjects(Variable* v)
 {
     if (v->type == TypeLabel) {
@@ -346,9 +365,17 @@ void Ostrin::releaseObjects(Variable* v)
         v->members = nullptr;
         return;
     }
-    if (v->borrowed || !v->data) return;
+    if (!v->data) return;
     char* start = v->indexed && v->base ? v->base : v->data;
     const uint32_t elements = v->indexed ? v->count : 1;
+    if (v->type == TypeMemory) {
+        // The blocks its own elements allocated, a parameter's too (one
+        // that got no argument has elements of its own); an element shared
+        // with the caller is the caller's.
+        if (!v->sharedData) releaseMemoryBlocks(reinterpret_cast<char* const*>(start), elements);
+        return;
+    }
+    if (v->borrowed) return;
     switch (v->type) {
     case TypeWindow:
         for (uint32_t i = 0; i < elements; ++i) {
@@ -356,20 +383,22 @@ void Ostrin::releaseObjects(Variable* v)
             if (!obj) continue;
             void* window = obj;
             obj = nullptr;
-            for (size_t k = 0; k < windowList.size(); ++k)
-                if (windowList[k] == window) {
-                    windowList.erase(windowList.begin() + static_cast<long>(k));
-                    break;
-                }
+            unlist(windowList, window);
             if (ui) ui->deleteWindow(window);
             setCurrentWindow(nullptr);
+            // As closing it does: later prints go to the console again.
+            if (outputWindow == window) outputWindow = nullptr;
         }
         break;
     case TypeDialog:
         for (uint32_t i = 0; i < elements; ++i) {
             void*& obj = reinterpret_cast<void**>(start)[i];
-            if (obj && ui) ui->deleteDialog(obj);
+            if (!obj) continue;
+            void* dialog = obj;
             obj = nullptr;
+            unlist(windowList, dialog);   // a shown dialog is listed
+            if (currentWindow() == dialog) setCurrentWindow(nullptr);
+            if (ui) ui->deleteDialog(dialog);
         }
         break;
     case TypeFile:

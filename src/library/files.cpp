@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ void seekTo(FILE* stream, int64_t offset) { _fseeki64(stream, offset, SEEK_SET);
 void terminateStrings(Variable* v, size_t bytes)
 {
     if (v->type != TypeString || bytes == 0) return;
+    // A one-character selection («s[3]») receives exactly its byte: the
+    // string it belongs to keeps its terminator where it was.
+    if (v->width == 1 && v->capacity == 1) return;
     const size_t element = v->width > 1 ? static_cast<size_t>(v->width)
                                         : static_cast<size_t>(std::max(v->capacity, 1));
     const size_t reached = (bytes + element - 1) / element * element;
@@ -85,6 +89,39 @@ bool ownsObject(int type)
 // A stream read or write of one record instance is complete when neither
 // the end of the file nor an error interrupted it.
 bool streamIntact(FILE* stream) { return !std::feof(stream) && !std::ferror(stream); }
+
+// --- File dialog ---------------------------------------------------------------
+
+constexpr size_t MultiSelectBuffer = 10000;
+
+// The "|"-separated filter as the dialog wants it: parts separated and the
+// whole ended by zero bytes.
+void convertFilter(const char* filter, char* out, size_t size)
+{
+    std::memset(out, 0, size);
+    for (size_t i = 0; filter[i] && i + 2 < size; ++i) out[i] = filter[i] == '|' ? 0 : filter[i];
+}
+
+// The chosen files as one text: a single path, or, with multiple selection,
+// every path followed by "|". An explorer-style multiple selection lists the
+// directory and then the bare names; a single choice is one full path.
+std::string chosenPaths(const char* buffer, bool multiSelect)
+{
+    if (!multiSelect) return buffer;
+    std::string out;
+    const char* dir = buffer;
+    const char* name = dir + std::strlen(dir) + 1;
+    if (!*name) return out.append(dir).append("|");
+    const bool rootDir = *dir && dir[std::strlen(dir) - 1] == '\\';
+    for (; *name; name += std::strlen(name) + 1) {
+        out.append(dir);
+        if (!rootDir) out += '\\';
+        out.append(name).append("|");
+    }
+    return out;
+}
+
+}  // namespace
 
 // --- Directory enumeration -------------------------------------------------
 
@@ -133,62 +170,34 @@ private:
     bool m_hasNext = false;
 };
 
-// Programs hold finders as integers: only handles that find first file gave
-// out and find close has not taken back are followed, so a stray number
-// never becomes a pointer.
-std::vector<CFileFinder*>& liveFinders()
-{
-    static std::vector<CFileFinder*> finders;
-    return finders;
-}
+namespace {
 
-CFileFinder* finderOf(int32_t handle)
+// Programs hold finders as integers: only handles that find first file gave
+// out in this run and find close has not taken back are followed, so a
+// stray number never becomes a pointer.
+CFileFinder* finderOf(const std::vector<CFileFinder*>& live, int32_t handle)
 {
     if (!handle) return nullptr;
-    for (CFileFinder* f : liveFinders())
+    for (CFileFinder* f : live)
         if (static_cast<int32_t>(reinterpret_cast<uintptr_t>(f)) == handle) return f;
     return nullptr;
 }
 
-void destroyFinder(CFileFinder* f)
+void destroyFinder(std::vector<CFileFinder*>& live, CFileFinder* f)
 {
-    auto& all = liveFinders();
-    all.erase(std::remove(all.begin(), all.end(), f), all.end());
+    live.erase(std::remove(live.begin(), live.end(), f), live.end());
     delete f;
 }
 
-// --- File dialog ---------------------------------------------------------------
-
-constexpr size_t MultiSelectBuffer = 10000;
-
-// The "|"-separated filter as the dialog wants it: parts separated and the
-// whole ended by zero bytes.
-void convertFilter(const char* filter, char* out, size_t size)
-{
-    std::memset(out, 0, size);
-    for (size_t i = 0; filter[i] && i + 2 < size; ++i) out[i] = filter[i] == '|' ? 0 : filter[i];
-}
-
-// The chosen files as one text: a single path, or, with multiple selection,
-// every path followed by "|". An explorer-style multiple selection lists the
-// directory and then the bare names; a single choice is one full path.
-std::string chosenPaths(const char* buffer, bool multiSelect)
-{
-    if (!multiSelect) return buffer;
-    std::string out;
-    const char* dir = buffer;
-    const char* name = dir + std::strlen(dir) + 1;
-    if (!*name) return out.append(dir).append("|");
-    const bool rootDir = *dir && dir[std::strlen(dir) - 1] == '\\';
-    for (; *name; name += std::strlen(name) + 1) {
-        out.append(dir);
-        if (!rootDir) out += '\\';
-        out.append(name).append("|");
-    }
-    return out;
-}
-
 }  // namespace
+
+// Finders the program left open end with the run, as its files do.
+void Ostrin::destroyFileFinders()
+{
+    for (CFileFinder* f : fileFinders) delete f;
+    fileFinders.clear();
+}
+
 
 // --- Opening and closing -----------------------------------------------------------
 
@@ -608,7 +617,12 @@ Statement* Ostrin::findFirstFile(Statement* st)
         delete finder;
         return setIntResult(st, 0);
     }
-    liveFinders().push_back(finder);
+    try {
+        fileFinders.push_back(finder);
+    } catch (const std::bad_alloc&) {
+        delete finder;
+        return fail(ErrNoMemory);
+    }
     SetLastError(0);
     return setIntResult(st, static_cast<int32_t>(reinterpret_cast<uintptr_t>(finder)));
 }
@@ -624,7 +638,7 @@ Statement* Ostrin::findNextFile(Statement* st)
     ArgValue handle{};
     if (!evalArg(st, 0, KindInt, handle)) return nullptr;
 
-    CFileFinder* finder = finderOf(handle.intValue);
+    CFileFinder* finder = finderOf(fileFinders, handle.intValue);
     if (!finder || !finder->findNext()) {
         if (finder) SetLastError(0);
         return setStringResult(st, "");
@@ -638,7 +652,7 @@ Statement* Ostrin::findClose(Statement* st)
     if (st->argCount != 1) return fail(ErrArgCount);
     ArgValue handle{};
     if (!evalArg(st, 0, KindInt, handle)) return nullptr;
-    if (CFileFinder* finder = finderOf(handle.intValue)) destroyFinder(finder);
+    if (CFileFinder* finder = finderOf(fileFinders, handle.intValue)) destroyFinder(fileFinders, finder);
     SetLastError(0);
     return st;
 }

@@ -233,14 +233,16 @@ Statement* Ostrin::loadResource(Statement* st)
         return setIntResult(st, 1);
     }
     case TypeMemory: {
-        // One byte more than the resource, zeroed, so a text resource can be
-        // used as a string in place. The block the variable held goes if the
-        // engine made it; an address from elsewhere is only let go.
-        char* block = allocateMemoryBlock(static_cast<uint32_t>(size) + 1);
+        // A block of the resource's size (a zero byte follows every block,
+        // so a text resource can be used as a string in place). The block
+        // the variable held goes if it allocated it; any other address is
+        // only let go.
+        char** slot = reinterpret_cast<char**>(v->data);
+        char* block = allocateMemoryBlock(static_cast<uint32_t>(size), slot);
         if (!block) return fail(ErrNoMemory);
         std::memcpy(block, bytes, size);
-        freeMemoryBlock(storage::memoryBlock(v));
-        std::memcpy(v->data, &block, sizeof block);
+        if (ownsMemoryBlock(slot, *slot)) freeMemoryBlock(*slot);
+        *slot = block;
         setRecordedSize(v, size);
         return setIntResult(st, 1);
     }

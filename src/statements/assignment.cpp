@@ -29,10 +29,14 @@ uint64_t truncateU64(double d)
 
 bool hasHexMark(const char* text) { return std::strchr(text, 'x') || std::strchr(text, 'X'); }
 
-// A numeric literal as an integer: hexadecimal with "0x", else decimal.
-// A leading zero does not make it octal: literals read the same here as in
-// expressions and arguments.
-uint64_t literalInt(const char* text)
+// A numeric literal as a C integer with automatic base: "0x" hexadecimal,
+// a leading zero octal (read up to the first digit that is not octal, so
+// «08» is 0), else decimal. Stored programs rely on «010» being 8, as
+// console input and menu ids read it.
+uint64_t literalInt(const char* text) { return std::strtoull(text, nullptr, 0); }
+
+// A 64-bit literal: decimal, or hexadecimal when it has an "x".
+uint64_t literalInt64(const char* text)
 {
     return hasHexMark(text) ? std::strtoull(text, nullptr, 0) : std::strtoull(text, nullptr, 10);
 }
@@ -166,7 +170,7 @@ bool storeNumber(Ostrin& o, const Destination& d, const char* text)
     case TypeFloat: put(at, static_cast<float>(literalDouble(text))); return true;
     case TypeDouble: put(at, literalDouble(text)); return true;
     case TypeInt64:
-    case TypeUInt64: put(at, literalInt(text)); return true;
+    case TypeUInt64: put(at, literalInt64(text)); return true;
     case TypeChar: put(at, static_cast<uint8_t>(literalInt(text))); return true;
     case TypeWord: put(at, static_cast<uint16_t>(literalInt(text))); return true;
     case TypeInt:

@@ -242,8 +242,9 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
         if (t != TypeString) return ErrType;
         if (p->sharedData || !p->data) {
             // No storage of its own: a private 255-byte string, so longer
-            // values arrive cut to 254 characters.
-            char* buffer = static_cast<char*>(std::calloc(255, 1));
+            // values arrive cut to 254 characters; the zero byte after it
+            // ends the string as a declared one's does.
+            char* buffer = static_cast<char*>(std::calloc(255 + 1, 1));
             if (!buffer) return ErrNoMemory;
             p->data = p->base = buffer;
             p->capacity = 255;

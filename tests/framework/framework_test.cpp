@@ -129,6 +129,28 @@ TEST(Framework, SubclassedControlKeepsItsBehaviour)
     ::DestroyWindow(hwnd);
 }
 
+TEST(Framework, SystemControlsAreBoundBeforeTheirFirstMessage)
+{
+    CWnd parent;
+    ASSERT_TRUE(createTop(parent));
+    struct Case { const char* cls; DWORD style; };
+    const Case cases[] = {{"BUTTON", BS_PUSHBUTTON}, {"EDIT", 0}, {"COMBOBOX", CBS_DROPDOWN}};
+    for (const Case& c : cases) {
+        CRecordingWnd control;
+        ASSERT_TRUE(control.CreateEx(0, c.cls, "", WS_CHILD | c.style, 0, 0, 80, 80, parent,
+                                     reinterpret_cast<HMENU>(6)))
+            << c.cls;
+        ASSERT_GE(control.messages.size(), 2u) << c.cls;
+        EXPECT_EQ(static_cast<UINT>(WM_NCCREATE), control.messages[0]) << c.cls << ": the creation hook bound it";
+        EXPECT_EQ(static_cast<UINT>(WM_CREATE), control.messages[1]) << c.cls;
+        // A combo box's own edit, made during its creation, stays unbound.
+        if (HWND inner = ::GetWindow(control, GW_CHILD)) {
+            EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(inner)) << c.cls;
+        }
+        EXPECT_TRUE(control.DestroyWindow()) << c.cls;
+    }
+}
+
 TEST(Framework, NotificationsAreReflectedToTheChildFirst)
 {
     struct Case {

@@ -159,8 +159,17 @@ TEST(Decode, LabelCallsAreRewritten)
     ASSERT_EQ(1u, d.args.size());
     EXPECT_EQ("total", d.args[0].first);
 
-    d = decode(*o, "add()");
-    ASSERT_EQ(1u, d.args.size());
+    // Empty parentheses, with or without blanks before and inside them,
+    // are a call without arguments.
+    for (const char* line : {"add()", "add ()", "add  (  )", "add\t()", "add( )"}) {
+        d = decode(*o, line);
+        EXPECT_EQ(0, d.failed) << line;
+        ASSERT_EQ(1u, d.args.size()) << line;
+        EXPECT_EQ("add", d.args[0].first) << line;
+    }
+    d = decode(*o, "add (x)");
+    ASSERT_EQ(2u, d.args.size());
+    EXPECT_EQ("(x)", d.args[1].first);
     d = decode(*o, "add x, y");
     ASSERT_EQ(3u, d.args.size());
     EXPECT_EQ("x", d.args[1].first);

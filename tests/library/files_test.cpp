@@ -273,6 +273,26 @@ TEST_F(FilesTest, BinaryTransfersStayInsideTheVariable)
     EXPECT_EQ(std::string(8, 'z'), stringVar(*o, "fx"));
 }
 
+TEST_F(FilesTest, BinaryReadsIntoOneCharacterTakeOneByte)
+{
+    writeBytes("xyz.bin", "XYZ");
+    auto o = run({
+        "declare_variables f: BFILE",
+        "declare_variables s, t: STRING",
+        "s = \"abcde\"",
+        "t = \"abcde\"",
+        "open_file f, \"$D\\xyz.bin\", \"r\"",
+        "read_file f, s[2]",
+        "p = file_position(f)",
+        "read_record f, 3, t[0]",
+        "q = file_position(f)",
+    });
+    ASSERT_TRUE(o);
+    EXPECT_EQ("abXde", stringVar(*o, "s"));
+    EXPECT_EQ("Zbcde", stringVar(*o, "t"));
+    expectInts(*o, {{"p", 1}, {"q", 3}});
+}
+
 TEST_F(FilesTest, BinaryAppendUpdatesFromTheStart)
 {
     writeBytes("u.bin", "ABCDEFGH");
@@ -465,6 +485,21 @@ TEST_F(FilesTest, EnumerationWithoutMatchesOrHandle)
     EXPECT_EQ(0, intVar(*o, "h"));
     EXPECT_EQ("", stringVar(*o, "n1$"));
     EXPECT_EQ("", stringVar(*o, "n2$")) << "a number that is no finder is never followed";
+}
+
+// A finder the program never closed goes at the end of its run: another
+// run finds nothing behind the same number.
+TEST_F(FilesTest, UnclosedFinderEndsWithTheRun)
+{
+    writeBytes("a.txt", "x");
+    auto first = run({"h = find_first_file(\"$D\\*.txt\")"});
+    ASSERT_TRUE(first);
+    const int32_t h = intVar(*first, "h");
+    ASSERT_NE(0, h);
+    first.reset();
+    auto second = run({"n$ = find_next_file(" + std::to_string(h) + ")"});
+    ASSERT_TRUE(second);
+    EXPECT_EQ("", stringVar(*second, "n$"));
 }
 
 TEST_F(FilesTest, EnumerationSurvivesOtherSystemCallsBetweenSteps)

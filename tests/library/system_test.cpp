@@ -329,6 +329,37 @@ TEST(LoadResource, MemoryBlockIsUsableByTheMemoryStatements)
     EXPECT_EQ('e', intVar(*o, "c"));
 }
 
+TEST(LoadResource, MemoryBlockHoldsExactlyTheResource)
+{
+    // Its size, a binary write of it and its slots all end with the
+    // resource's last byte.
+    const std::string file = "scratch_system_resource.bin";
+    RunResult r;
+    auto o = runKeep({
+        "declare_variables m: MEMORY",
+        "declare_variables f: BFILE",
+        "declare_variables c: CHAR",
+        "load_resource \"TEXT1\", 10, m",
+        "n = size_of(m)",
+        "open_file f, \"" + file + "\", \"w\"",
+        "write_file f, m",
+        "close_file f",
+        "memory_to_variable m, 14, c",
+        "memory_to_variable m, 15, c",
+    }, &r);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(ErrRange, r.error);
+    EXPECT_EQ(10, r.line) << "slot 15 lies past the 14-byte block";
+    EXPECT_EQ(14, intVar(*o, "n"));
+    EXPECT_EQ('e', intVar(*o, "c"));
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream written;
+    written << in.rdbuf();
+    in.close();
+    std::remove(file.c_str());
+    EXPECT_EQ("hello resource", written.str());
+}
+
 // --- Sounds, keys, shell --------------------------------------------------------------
 
 TEST(PlaySound, FileMemoryAndStopForms)

@@ -56,6 +56,10 @@ TEST(Console, PrintFormats)
         {"pointer prints its value", "declare_variables p: POINTER\nconsole_print p", "", "00000000 \n", 0},
         {"memory prints its block", "declare_variables m: MEMORY\nconsole_print m", "", "00000000 \n", 0},
         {"unknown name", "console_print nothing", "", "", ErrUndefined},
+        // The current-window token starts an ordinary expression unless it
+        // stands alone; outside an event it reads 0.
+        {"current-window token in an expression", "console_print \"x\", {72}<>0, {72}+5", "", "x0 5 \n", 0},
+        {"current-window token alone", "console_print \"x\", {72}", "", "x\n", 0},
         {"precision without argument", "decimal_precision", "", "", ErrArgCount},
     };
     runCases(cases, std::size(cases));
@@ -254,6 +258,29 @@ public:
     };
     std::vector<Drawn> drawn;
 };
+
+// A character written or typed into the last byte of a fixed string takes
+// the place of its terminator: the string is then read up to the end of its storage,
+// never past it, whatever lies behind it in memory.
+TEST(Console, StringWithoutTerminatorEndsWithItsStorage)
+{
+    for (int size : {3, 7, 15, 23}) {
+        const std::string text(static_cast<size_t>(size), 'a');
+        const std::string n = std::to_string(size);
+        const RunResult r = runProgram(
+            "declare_variables s[" + n + "]: ISTRING\n"
+            "declare_variables t[" + n + "]: ISTRING\n"
+            "t = \"" + text + "\"\n"
+            "s = \"" + text + "\"\n"
+            "s[" + n + "] = \"d\"\n"
+            "console_input t[" + n + "]\n"
+            "console_print s\n"
+            "console_print t, size_of(s)\n",
+            "e\n");
+        EXPECT_EQ(0, r.error) << size;
+        EXPECT_EQ(text + "d\n" + text + "e" + std::to_string(size + 1) + " \n", r.output) << size;
+    }
+}
 
 // A window as the first argument makes it the output window: that print and
 // the later ones draw there, without line feeds, instead of the console.

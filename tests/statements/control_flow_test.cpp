@@ -133,6 +133,10 @@ TEST(ControlFlow, CallsAndReturns)
          "jump finish\nadd:\nreturn a + b\ngreet:\nconsole_print \"hello \", who\nwho = \"changed\"\nreturn\n"
          "finish:",
          "5 \nhello world\nchanged\n", 0},
+        {"blank before empty parentheses: no arguments",
+         "declare_function show(n: INT)\ndeclare_function \"kernel32.dll\", GetTickCount(), INT\n"
+         "show ()\nshow  ( )\nGetTickCount ()\njump finish\nshow:\nconsole_print \"n=\", n\nreturn\nfinish:",
+         "n=0 \nn=0 \n", 0},
         {"single-line return ends the call",
          "call check\nconsole_print \"after\"\njump finish\ncheck:\nconditional 1 then return\n"
          "console_print \"not here\"\nreturn\nfinish:",

@@ -273,7 +273,15 @@ TEST(Assignment, NumericLiterals)
 {
     const AssignCase cases[] = {
         {"declare_variables n: INT", "n = 0x10", "n", 16, 0},
-        {"declare_variables n: INT", "n = 010", "n", 10, 0},           // decimal, not octal
+        // C integers with automatic base: a leading zero means octal, and
+        // octal reading stops at the first digit that is not octal.
+        {"declare_variables n: INT", "n = 010", "n", 8, 0},
+        {"declare_variables n: INT", "m = 08", "m", 0, 0},
+        {"declare_variables u: UINT", "u = 0777", "u", 511, 0},
+        {"declare_variables w: WORD", "w = 0100", "w", 64, 0},
+        {"declare_variables c: CHAR", "c = 0101", "c", 'A', 0},
+        {"declare_variables q: INT64", "q = 010", "q", 10, 0},         // 64-bit literals stay decimal
+        {"declare_variables f: FLOAT", "f = 010", "f", 10, 0},         // floating: no octal
         {"declare_variables n: INT", "n = 3000000000", "n", -1294967296.0, 0},
         {"declare_variables n: INT", "n = 2.9", "n", 2, 0},
         {"declare_variables q: INT64", "q = 0x10", "q", 16, 0},

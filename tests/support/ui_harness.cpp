@@ -66,6 +66,17 @@ HWND hwndVar(Ostrin& o, const char* name)
     return w ? w->GetSafeHwnd() : nullptr;
 }
 
+COstrinDlg* dialogVar(Ostrin& o, const char* name)
+{
+    std::string ref = name;
+    const uint8_t saved = o.errorCode;
+    Variable* v = o.findVariable(ref.data(), nullptr, false);
+    o.errorCode = saved;
+    if (!v || v->type != TypeDialog || !v->data) return nullptr;
+    auto* object = reinterpret_cast<CWnd*>(static_cast<uintptr_t>(*reinterpret_cast<uint32_t*>(v->data)));
+    return CWnd::IsLiveObject(object) ? dynamic_cast<COstrinDlg*>(object) : nullptr;
+}
+
 COLORREF bitmapPixel(COstrinWnd* w, int x, int y)
 {
     if (!w || !w->backingBitmap() || !w->backingDC()) return CLR_INVALID;

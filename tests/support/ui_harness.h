@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "ui/windows/ostrin_dlg.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/program_ui.h"
 
@@ -44,6 +45,8 @@ std::unique_ptr<UiTestOstrin> prepareUiProgram(const std::string& source);
 // The window object a WINDOW variable holds (null when none).
 COstrinWnd* windowVar(Ostrin& o, const char* name);
 HWND hwndVar(Ostrin& o, const char* name);
+// The dialog object a DIALOG variable holds (null when none).
+COstrinDlg* dialogVar(Ostrin& o, const char* name);
 
 // A pixel of a window's backing bitmap (its persistent picture), or
 // CLR_INVALID when there is none.

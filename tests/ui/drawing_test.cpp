@@ -257,6 +257,29 @@ TEST(Drawing, ClosingThePrintTargetReturnsToTheConsole)
     EXPECT_EQ(nullptr, o->outputWindow);
 }
 
+// A subroutine's local window goes at its return like a closed one: the
+// prints after it reach the console again.
+TEST(Drawing, ReleasingThePrintTargetReturnsToTheConsole)
+{
+    auto o = prepareUiProgram(
+        "call paint\n"
+        "console_print \"to the console\"\n"
+        "jump finish\n"
+        "paint:\n"
+        "declare_variables lw: WINDOW\n"
+        "open_window lw, 40, 40, 320, 240, 0, 0, \"local\", h\n"
+        "console_print lw, \"into the window\"\n"
+        "return\n"
+        "h:\n"
+        "return\n"
+        "finish:\n");
+    ASSERT_TRUE(o);
+    RunResult r = runPrepared(*o);
+    ASSERT_EQ(0, r.error);
+    EXPECT_EQ("to the console\n", r.output);
+    EXPECT_EQ(nullptr, o->outputWindow);
+}
+
 TEST(Drawing, NoGdiHandlesLeak)
 {
     // 100,000 shapes in one window, then 1,000 windows opened and closed.

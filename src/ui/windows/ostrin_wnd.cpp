@@ -61,10 +61,13 @@ COstrinWnd::COstrinWnd() : cursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)
 COstrinWnd::~COstrinWnd()
 {
     if (m_client != this) delete m_client;
-    for (CWnd* control : m_controls) delete control;
+    // A control may be deleted while one of its own messages is still on
+    // the stack (a click whose handler closed this window).
+    for (CWnd* control : m_controls) CWnd::DeleteSafely(control);
     if (browser) {
         browser->DestroyWindow();
-        delete browser;
+        // A browser event may be on the stack (its handler closed us).
+        CWnd::DeleteSafely(browser);
     }
     // Drawing state and the backing bitmap go with their wrappers.
 }
@@ -385,7 +388,13 @@ bool COstrinWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 
 bool COstrinWnd::PreTranslateMessage(MSG* msg)
 {
-    return browser && m_hwnd && ::IsDialogMessageA(m_hwnd, msg);
+    if (!m_hwnd) return false;
+    // A hosted browser's control takes its own keys (accelerators, focus
+    // within the page) first.
+    if (browser && browser->PreTranslateMessage(msg)) return true;
+    // Dialog-style keys (Tab between controls) when the program asked for
+    // them, and always for a hosted browser, which relies on them.
+    return (dialogKeys || browser) && ::IsDialogMessageA(m_hwnd, msg);
 }
 
 BOOL COstrinWnd::DestroyWindow()

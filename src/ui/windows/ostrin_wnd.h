@@ -76,6 +76,10 @@ public:
     COLORREF drawingColour() const;
     POINT drawingPosition() const { return m_penPos; }
 
+    // Creates a control of a description's kind (ui/controls) with Windows
+    // id `id` on this window and lists it; null when the kind makes nothing
+    // or Windows refuses the control.
+    CWnd* createControl(int kind, const char* caption, DWORD style, const RECT& r, UINT id);
     // Appends a control object the window then owns; an MDI frame lays
     // its bars out again.
     void addControl(CWnd* control);

@@ -4,9 +4,11 @@
 #include "interp/ostrin.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 
+#include "framework/axhost.h"
 #include "framework/wnd.h"
 #include "ui/windows/ostrin_wnd.h"
 
@@ -37,6 +39,9 @@ bool registerClass(char* out, size_t size, UINT style, HBRUSH background, HICON 
 
 ProgramUi::~ProgramUi()
 {
+    // A browser let go inside one of its own events waits for a message
+    // loop; there will be none now.
+    CAxHost::ReleaseDeferred();
     if (!m_registered) return;
     UnregisterClassA(m_whiteClass, GetModuleHandleA(nullptr));
     UnregisterClassA(m_workspaceClass, GetModuleHandleA(nullptr));
@@ -44,6 +49,11 @@ ProgramUi::~ProgramUi()
 
 bool ProgramUi::prepare()
 {
+    // The common controls programs create: list views, status bars,
+    // toolbars and their tooltips.
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101));
     HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));   // IDC_ARROW
     m_registered =

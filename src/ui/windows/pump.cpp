@@ -9,7 +9,6 @@
 
 #include <cstring>
 
-#include "framework/dialog.h"
 #include "interp/ostrin.h"
 #include "ui/windows/ostrin_wnd.h"
 
@@ -67,10 +66,9 @@ Statement* Ostrin::processEvents(Statement* st)
         if (!target) return errorCode ? nullptr : st;
     }
 
-    const bool dialog = target->IsKindOf(&CDialog::classCDialog);
-    const bool dialogKeys =
-        target->IsKindOf(&COstrinWnd::classCOstrinWnd) && static_cast<COstrinWnd*>(target)->dialogKeys;
-    if (!((dialog || dialogKeys) && ::IsDialogMessageA(target->GetSafeHwnd(), &msg))) {
+    // Pre-translation: a dialog's (or dialog-keys window's) keyboard
+    // navigation, and whatever else a window takes before translation.
+    if (!target->PreTranslateMessage(&msg)) {
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }

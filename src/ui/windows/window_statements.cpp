@@ -8,6 +8,7 @@
 #include "framework/dialog.h"
 #include "interp/ostrin.h"
 #include "interp/text.h"
+#include "ui/services/web_browser.h"
 #include "ui/windows/ostrin_wnd.h"
 #include "ui/windows/program_ui.h"
 #include "ui/windows/window_args.h"
@@ -22,11 +23,6 @@ constexpr uint32_t FlagNoCaption = 0x40;
 constexpr uint32_t FlagBrowser = 0x100;
 constexpr uint32_t FlagToolWindow = 0x200;
 constexpr uint32_t EngineFlags = FlagNoRepaintStore | FlagMdiFrame | FlagNoCaption | FlagBrowser | FlagToolWindow;
-
-void unlist(std::vector<void*>& list, void* object)
-{
-    list.erase(std::remove(list.begin(), list.end(), object), list.end());
-}
 
 // The frame's menu bar: one popup "&Window" whose commands the frame
 // carries out itself. Returns the popup, or null.
@@ -56,14 +52,8 @@ Statement* Ostrin::openWindow(Statement* st)
 {
     if (st->argCount != 9) return fail(ErrArgCount);
 
-    Variable* var = findVariable(st->args[0], nullptr, false);
-    if (!var) {
-        failOnce(ErrUndefined);
-        return nullptr;
-    }
-    if (var->type != TypeWindow || !var->data) return fail(ErrType);
-    auto* slot = reinterpret_cast<uint32_t*>(var->data);
-    if (*slot) return fail(ErrWindowInUse);
+    uint32_t* slot = emptyObjectSlot(*this, st, 0, TypeWindow);
+    if (!slot) return nullptr;
 
     int32_t x, y, width, height, flagValue;
     if (!intArg(*this, st, 1, x) || !intArg(*this, st, 2, y) || !intArg(*this, st, 3, width) ||
@@ -71,16 +61,8 @@ Statement* Ostrin::openWindow(Statement* st)
         return nullptr;
     const auto flags = static_cast<uint32_t>(flagValue);
 
-    // A parent that cannot be read is no parent, unless the text names
-    // nothing at all (1, 10) or the evaluation stopped the run.
     CWnd* parent = nullptr;
-    ArgValue p;
-    if (evalArg(st, 6, KindWinOrDlg, p)) {
-        parent = liveWindowObject(static_cast<uint32_t>(p.handle));
-    } else {
-        if (errorCode == 0 || errorCode == ErrMalformed || errorCode == ErrUndefined) return nullptr;
-        errorCode = 0;
-    }
+    if (!parentArg(*this, st, 6, KindWinOrDlg, parent)) return nullptr;
     auto* parentWindow = parent && parent->IsKindOf(&COstrinWnd::classCOstrinWnd) ? static_cast<COstrinWnd*>(parent) : nullptr;
     CWnd* parentDialog = parent && parent->IsKindOf(&CDialog::classCDialog) ? parent : nullptr;
 
@@ -89,24 +71,24 @@ Statement* Ostrin::openWindow(Statement* st)
     char caption[255];
     copyText(caption, title.text ? title.text : "", sizeof caption - 1);
 
-    Variable* label = findVariable(st->args[8], nullptr, false);
-    if (!label) {
-        failOnce(ErrUndefined);
-        return nullptr;
-    }
-    if (label->type != TypeLabel) return fail(ErrType);
+    const char* label = labelArg(*this, st, 8);
+    if (!label) return nullptr;
 
     auto* w = new (std::nothrow) COstrinWnd;
     if (!w) return fail(ErrNoMemory);
     // Stored before creation, so the messages of creation already reach the
     // program's handler and the current-window token finds the variable.
     *slot = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(static_cast<CWnd*>(w)));
-    w->setHandlerLabel(label->name);
+    w->setHandlerLabel(label);
     w->interp = this;
     const bool mdiFrame = (flags & FlagMdiFrame) != 0;
     w->persistent = (flags & FlagNoRepaintStore) == 0;
     const bool mdiChild = parentWindow && parentWindow->isMdiFrame();
     w->setMdiChild(mdiChild);
+    // The handlers that creation runs may close the window, even free its
+    // variable; the object stays until this statement is done with it, and
+    // only a window still open is listed.
+    CWnd::KeepAlive hold(w);
 
     DWORD style = flags & ~EngineFlags;
     style |= (parentWindow || parentDialog) ? (WS_CHILD | WS_CLIPSIBLINGS) : WS_CLIPCHILDREN;
@@ -121,22 +103,24 @@ Statement* Ostrin::openWindow(Statement* st)
                                caption, style, x, y, width, height, parentHwnd, nullptr);
     // A failed creation is an answer, not an error; the variable keeps the
     // object, which the program may still close.
-    if (!created || !w->GetSafeHwnd()) return setIntResult(st, 0);
+    if (!created || !isOpen(w)) return errorCode ? nullptr : setIntResult(st, 0);
 
     const int show = (flags & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (flags & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW;
     ::ShowWindow(w->GetSafeHwnd(), show);
     if (errorCode) return nullptr;   // a handler of the first messages failed
 
-    if (mdiFrame && w->GetSafeHwnd()) {
+    if (mdiFrame && isOpen(w)) {
         if (HMENU windowMenu = attachWindowMenu(w->GetSafeHwnd())) {
             if (w->createMdiClient(windowMenu)) ::ShowWindow(w->client()->GetSafeHwnd(), show);
         }
+    } else if ((flags & FlagBrowser) && isOpen(w)) {
+        // A browser that cannot be created is no error: the window has none.
+        w->browser = createWebBrowser(w);
     }
-    // The browser flag hosts a web browser control; until a browser can be
-    // hosted the window simply has none (as when hosting fails).
 
-    windowList.insert(windowList.begin(), static_cast<void*>(static_cast<CWnd*>(w)));
     if (errorCode) return nullptr;
+    if (!isOpen(w)) return setIntResult(st, 0);
+    listFirst(*this, w);
     return setIntResult(st, 1);
 }
 
@@ -149,7 +133,7 @@ Statement* Ostrin::closeWindow(Statement* st)
     if (!object) return fail(ErrNoWindow);
     if (!object->IsKindOf(&COstrinWnd::classCOstrinWnd)) return fail(ErrType);
 
-    unlist(windowList, object);
+    unlistWindow(*this, object);
     const bool owned = v.variable && v.dataPtr;
     if (owned) *reinterpret_cast<uint32_t*>(v.dataPtr) = 0;
     object->DestroyWindow();
