@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "interp/host.h"
 #include "interp/ostrin.h"
@@ -31,9 +32,24 @@ size_t platformStackRoom(const void* here)
     return static_cast<size_t>(static_cast<const char*>(here) - bottom);
 }
 
+// glibc reads the engine's "%I64d" as a flag and a width: it is spelled
+// "%lld" here, so the native build prints what the engine prints.
 int platformFormat(char* out, size_t room, const char* fmt, va_list ap)
 {
-    const int n = std::vsnprintf(out, room, fmt, ap);
+    char spelled[64];
+    size_t k = 0;
+    for (const char* p = fmt; *p && k + 1 < sizeof spelled; ++p) {
+        if (p[0] == 'I' && p[1] == '6' && p[2] == '4' && p > fmt && p[-1] == '%' && k + 2 < sizeof spelled) {
+            spelled[k++] = 'l';
+            spelled[k++] = 'l';
+            p += 2;
+        } else {
+            spelled[k++] = *p;
+        }
+    }
+    spelled[k] = 0;
+    // The engine's formats are short constants; a longer one goes as it is.
+    const int n = std::vsnprintf(out, room, std::strlen(fmt) < sizeof spelled ? spelled : fmt, ap);
     return n < 0 || static_cast<size_t>(n) >= room ? -1 : n;
 }
 
