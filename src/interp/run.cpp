@@ -26,11 +26,15 @@ LineKind classify(const char* start, const char* end)
 
 int Ostrin::splitLines()
 {
+    // Counted exactly as the split below judges lines, after cutting the CR
+    // of a CR LF: a line the count took for a statement and the split for
+    // an empty one would leave a slot without its line.
     uint32_t count = 0;
     for (const char* p = image; *p;) {
         const char* end = std::strchr(p, '\n');
         if (!end) end = p + std::strlen(p);
-        if (classify(p, end) == LineKind::Stored) ++count;
+        const char* lineEnd = *end && end > p && end[-1] == '\r' ? end - 1 : end;
+        if (classify(p, lineEnd) == LineKind::Stored) ++count;
         p = *end ? end + 1 : end;
     }
     if (count == 0) return 0;
