@@ -112,6 +112,29 @@ EOF
     )
 }
 
+# The test printer: a PostScript printer known only to the prefix's
+# registry, whose jobs Wine writes to $OSTRIN_WINEPREFIX/printer/output.ps
+# (each job replaces the file); it is the default printer. It is installed
+# by build/setup_printer.exe, so this does nothing before the first build.
+# Quick once installed; a new prefix gets it again.
+OSTRIN_PRINTER_VERSION=1
+ostrin_ensure_printer() {
+    local marker="$OSTRIN_WINEPREFIX/.ostrin-printer"
+    [[ "$(cat "$marker" 2>/dev/null)" == "$OSTRIN_PRINTER_VERSION" ]] && return 0
+    [[ -f "$OSTRIN_BUILD/setup_printer.exe" ]] || return 0
+    (
+        flock 9
+        [[ "$(cat "$marker" 2>/dev/null)" == "$OSTRIN_PRINTER_VERSION" ]] && exit 0
+        ostrin_use_wine
+        unset DISPLAY
+        mkdir -p "$OSTRIN_WINEPREFIX/printer"
+        local ppd="$OSTRIN_ROOT/tests/support/printer/file_printer.ppd"
+        # Wine's drive Z: is the Unix root.
+        wine "$OSTRIN_BUILD/setup_printer.exe" "Z:${ppd//\//\\}" "$OSTRIN_WINEPREFIX/printer/output.ps" &&
+            echo "$OSTRIN_PRINTER_VERSION" >"$marker"
+    ) 9>"$OSTRIN_WINEPREFIX.printer.lock"
+}
+
 # Starts a private Xvfb on a display nobody uses and exports OSTRIN_DISPLAY
 # and DISPLAY; the server's pid is in OSTRIN_XVFB_PID.
 ostrin_start_display() {

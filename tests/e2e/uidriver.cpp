@@ -13,7 +13,11 @@
 //   drag X1 Y1 X2 Y2    press at the first point, move to the second in
 //                       steps, release
 //   key K               press and release a key: a letter or digit, or one
-//                       of ESC, ENTER, TAB, SPACE, F1 ... F12
+//                       of ESC, ENTER, TAB, SPACE, LEFT, RIGHT, UP, DOWN,
+//                       F1 ... F12; held with modifiers as alt+F, ctrl+S,
+//                       shift+TAB (alt+F opens a menu by its mnemonic)
+//   menubar X           left click the window's menu bar at client x X
+//                       (fails when there is no menu bar there)
 //   close               click the close button of the title bar
 //   cover MS            put a window of our own over the target for MS
 //                       milliseconds, then take it away (Wine keeps what a
@@ -131,15 +135,58 @@ WORD keyCode(const std::string& name)
     return 0;
 }
 
-void pressKey(WORD vk)
+// Presses the modifiers, then the key, and releases them in reverse.
+void pressKey(WORD vk, const std::vector<WORD>& modifiers)
 {
     bringToFront();
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, in, sizeof in[0]);
+    std::vector<INPUT> in;
+    auto add = [&in](WORD key, bool up) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = key;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    for (WORD m : modifiers) add(m, false);
+    add(vk, false);
+    add(vk, true);
+    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) add(*m, true);
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof in[0]);
     ::Sleep(50);
+}
+
+// "alt+ctrl+F": the modifiers' virtual keys and the key's; 0 for a name
+// that is neither.
+WORD parseKey(const std::string& text, std::vector<WORD>& modifiers)
+{
+    std::string rest = text;
+    for (size_t plus; (plus = rest.find('+')) != std::string::npos && plus + 1 < rest.size();) {
+        const std::string m = rest.substr(0, plus);
+        if (m == "alt") modifiers.push_back(VK_MENU);
+        else if (m == "ctrl") modifiers.push_back(VK_CONTROL);
+        else if (m == "shift") modifiers.push_back(VK_SHIFT);
+        else return 0;
+        rest = rest.substr(plus + 1);
+    }
+    return keyCode(rest);
+}
+
+// A point of the menu bar at client x, found by asking the window what
+// lies above its client area (menu bar heights vary with fonts).
+bool menuBarPoint(int x, POINT& at)
+{
+    const POINT origin = toScreen(x, 0);
+    RECT r = {};
+    ::GetWindowRect(target, &r);
+    int first = -1, last = -1;
+    for (int y = r.top; y < origin.y; ++y) {
+        if (::SendMessageA(target, WM_NCHITTEST, 0, MAKELPARAM(origin.x, y)) != HTMENU) continue;
+        if (first < 0) first = y;
+        last = y;
+    }
+    if (first < 0) return false;
+    at = {origin.x, (first + last) / 2};
+    return true;
 }
 
 // The close button, found by asking the window what lies along its
@@ -309,9 +356,15 @@ void run(const std::string& line)
         sendMouse(MOUSEEVENTF_LEFTUP, toScreen(c, d));
         report(true, line);
     } else if (cmd == "key") {
-        const WORD vk = keyCode(rest);
-        if (vk) pressKey(vk);
+        std::vector<WORD> modifiers;
+        const WORD vk = parseKey(rest, modifiers);
+        if (vk) pressKey(vk, modifiers);
         report(vk != 0, line);
+    } else if (cmd == "menubar" && std::sscanf(rest.c_str(), "%d", &a) == 1) {
+        POINT at = {};
+        const bool found = menuBarPoint(a, at);
+        if (found) click(at, false);
+        report(found, found ? line : line + ": no menu bar there");
     } else if (cmd == "close") {
         POINT at = {};
         const bool found = closeButton(at);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -346,6 +347,22 @@ bool CColorToolbar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         info->szText[0] = 0;
         for (Tooltip& t : m_tooltips)
             if (static_cast<UINT_PTR>(t.programId + ControlIdBase) == id) info->lpszText = t.text;
+        *result = 1;
+        return true;
+    }
+    // A tooltip that talks Unicode with its toolbar (Wine's always does)
+    // asks for the same text in wide characters; it fits the notification's
+    // own buffer (80 characters).
+    if (code == static_cast<int>(TTN_NEEDTEXTW)) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        UINT_PTR id = header->idFrom;
+        if (info->uFlags & TTF_IDISHWND) id = static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(id)));
+        info->lpszText = info->szText;
+        info->szText[0] = 0;
+        for (Tooltip& t : m_tooltips)
+            if (static_cast<UINT_PTR>(t.programId + ControlIdBase) == id &&
+                !::MultiByteToWideChar(CP_ACP, 0, t.text, -1, info->szText, static_cast<int>(std::size(info->szText))))
+                info->szText[0] = 0;
         *result = 1;
         return true;
     }

@@ -12,35 +12,11 @@
 
 #include "interp/ostrin.h"
 #include "ui/controls/color_controls.h"
+#include "ui/controls/control_args.h"
 #include "ui/controls/control_creation.h"
 #include "ui/windows/window_args.h"
 
 namespace {
-
-bool hasClassName(HWND hwnd, const char* name)
-{
-    char cls[64] = "";
-    return ::GetClassNameA(hwnd, cls, sizeof cls) && std::strcmp(cls, name) == 0;
-}
-
-// The window and the program control id of arguments 0 and 1.
-bool windowAndId(Ostrin& o, Statement* st, CWnd*& wnd, int32_t& id)
-{
-    wnd = windowArg(o, st, 0, KindWinOrDlg);
-    return wnd && intArg(o, st, 1, id);
-}
-
-// The control with program id `id` on wnd, checked to be of class `name`:
-// null with error 30 or 31.
-HWND controlOfClass(Ostrin& o, CWnd* wnd, int32_t id, const char* name)
-{
-    HWND control = controlOf(o, wnd, id);
-    if (control && !hasClassName(control, name)) {
-        o.fail(ErrControlClass);
-        return nullptr;
-    }
-    return control;
-}
 
 // The bar a scroll statement addresses: a negative id names the window's
 // own bar (-1 the horizontal one, any other the vertical one), else a
@@ -97,14 +73,6 @@ bool listStatement(Ostrin& o, Statement* st, int count, int numbers, int32_t* va
     for (int k = 0; k < numbers; ++k)
         if (!intArg(o, st, 2 + k, values[k])) return false;
     return listTarget(o, wnd, id, t);
-}
-
-bool textArg(Ostrin& o, Statement* st, int i, const char*& text)
-{
-    ArgValue v;
-    if (!o.evalArg(st, i, TypeString, v)) return false;
-    text = v.text ? v.text : "";
-    return true;
 }
 
 }  // namespace

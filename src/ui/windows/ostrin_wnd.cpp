@@ -199,6 +199,12 @@ void COstrinWnd::freeContext(Context c)
     m_context[c].font.Attach(nullptr);
 }
 
+void COstrinWnd::endPrinting()
+{
+    printDC = nullptr;
+    freeContext(Print);
+}
+
 void COstrinWnd::selectContextPen(HDC dc, HPEN pen)
 {
     ::SelectObject(dc, pen);

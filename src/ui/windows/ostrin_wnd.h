@@ -65,6 +65,9 @@ public:
     // context ends), so settings can leave a new pen selected.
     void selectContextPen(HDC dc, HPEN pen);
     void selectContextFont(HDC dc, HFONT font);
+    // Printing ends: beginDrawing no longer hands out the printer's DC, and
+    // the objects statements left for it go (deselect them first).
+    void endPrinting();
     // A drawing context is held open (get drawing context, nested drawing).
     bool isDrawing() const { return m_depth > 0; }
 
