@@ -813,6 +813,7 @@ bool Evaluator::setStringResult(const Value& v)
 
 double Ostrin::evaluate(const char* text)
 {
+    if (stackLow()) return fail(ErrStackFull), 0;
     Evaluator e(*this);
     return e.run(text);
 }

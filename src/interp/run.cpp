@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -199,6 +200,12 @@ int Ostrin::run()
     reportError();
     consoleOpen = false;
     return result;
+}
+
+bool Ostrin::stackLow() const
+{
+    char here = 0;
+    return platformStackRoom(&here) < StackMargin;
 }
 
 int Ostrin::pushControl(int32_t value)

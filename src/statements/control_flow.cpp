@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -83,18 +82,6 @@ struct ScratchCopy {
     }
     ~ScratchCopy() { stack.release(mark); }
 };
-
-// A subroutine runs nested on the C++ stack, and the control stack does
-// not bound every recursion: «return f()» pops its frame before it calls
-// again. A call that would leave less than this much stack is refused.
-constexpr size_t StackMargin = 256 * 1024;
-
-// Bytes of this thread's stack left below the caller.
-size_t stackRoom()
-{
-    char here = 0;
-    return platformStackRoom(&here);
-}
 
 // A name argument without its surrounding blanks, bounded to one argument.
 void copyName(char* out, const char* text)
@@ -349,7 +336,7 @@ Variable* Ostrin::bindParameters(Statement* st, Variable* label)
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    if (stackRoom() < StackMargin) return fail(ErrStackFull);
+    if (stackLow()) return fail(ErrStackFull);
     if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
     Variable* label = findLabel(st->args[0]);
     if (!label) return nullptr;
