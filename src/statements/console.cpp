@@ -306,7 +306,8 @@ Statement* Ostrin::consoleColour(Statement* st)
     if (st->argCount == 2 && !isEmptyArgument(st->args[1])) {
         ArgValue v;
         if (!evalArg(st, 1, KindNumber, v)) return nullptr;
-        console->setAttribute(v.intValue * 16 + foreground);
+        // Any integer may come in: the attribute wraps rather than overflow.
+        console->setAttribute(static_cast<int>(static_cast<uint32_t>(v.intValue) * 16u + static_cast<uint32_t>(foreground)));
     }
     return st;
 }
