@@ -1254,6 +1254,7 @@ CompiledExpression* ExpressionCache::find(const char* text)
 
 double Ostrin::evaluate(const char* text)
 {
+    if (stackLow()) return fail(ErrStackFull), 0;
     Evaluator e(*this);
     if (useCaches && text) {
         if (!expressions) expressions = new (std::nothrow) ExpressionCache;

@@ -1,11 +1,11 @@
 // Construction, load, release and the error report of the interpreter.
 #include "ostrin.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "platform.h"
 
 Ostrin::Ostrin()
 {
@@ -33,6 +33,12 @@ void Ostrin::fillHandlerTable()
 #include "opcodes.def"
 #undef OP
 #undef SHARED
+#ifdef OSTRIN_NATIVE
+    // Statements that keep raw addresses in 32-bit places, which a 64-bit
+    // native build would cut: external calls and library release, the
+    // memory-block statements, and new variable (its pointer result).
+    for (int code : {120, 142, 143, 144, 145, 203, 216}) handlers[code] = nullptr;
+#endif
 }
 
 // The three built-in records head the chain: they are never freed, and a
@@ -145,13 +151,12 @@ void Ostrin::reportError()
     if (!errorCode) return;
     if (ui)
         for (void* w : windowList) ui->destroyWindow(w);
-    FreeConsole();
     unsigned line = static_cast<uint16_t>(currentLineNumber() + 1);
     char text[256];
     std::snprintf(text, sizeof text,
                   "An error has occured\nLine number: %u\nPlease contact the program vendor\n%d",
                   line, errorCode);
-    MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+    platformShowError(text);
 }
 
 void Ostrin::release()

@@ -103,6 +103,13 @@ public:
     bool runNested(Statement* st);
     int pushControl(int32_t value);
     int32_t popControl();
+    // Subroutines, and the functions and statements an evaluation runs,
+    // nest on the C++ stack; not every recursion passes the control stack
+    // («return f()» pops its frame before it calls again, a selection
+    // evaluates its case lines). True when less than StackMargin of this
+    // thread's stack is left: the nesting is refused then (error 34).
+    static constexpr size_t StackMargin = 256 * 1024;
+    bool stackLow() const;
 
     // --- Variables (interp/variables.cpp, records.cpp) ---------------------
     // chain null = the running chain.
@@ -221,6 +228,9 @@ public:
     // null for the console.
     void* outputWindow = nullptr;
     bool implicitDeclarations = true;     // the implicit-declaration switch
+#ifdef OSTRIN_NATIVE
+    uint64_t stepsLeft = UINT64_MAX;      // lines a native run may still run
+#endif
 
     // Caches that change nothing a program can see, only how often texts
     // are read again: compiled expressions, where names were found, decoded

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -26,11 +27,15 @@ LineKind classify(const char* start, const char* end)
 
 int Ostrin::splitLines()
 {
+    // Counted exactly as the split below judges lines, after cutting the CR
+    // of a CR LF: a line the count took for a statement and the split for
+    // an empty one would leave a slot without its line.
     uint32_t count = 0;
     for (const char* p = image; *p;) {
         const char* end = std::strchr(p, '\n');
         if (!end) end = p + std::strlen(p);
-        if (classify(p, end) == LineKind::Stored) ++count;
+        const char* lineEnd = *end && end > p && end[-1] == '\r' ? end - 1 : end;
+        if (classify(p, lineEnd) == LineKind::Stored) ++count;
         p = *end ? end + 1 : end;
     }
     if (count == 0) return 0;
@@ -110,7 +115,9 @@ int Ostrin::collectLabels()
 
         const char saved = *cut;
         *cut = 0;
-        const int opcode = statementLine ? (((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFF) : -1;
+        // A truncated opcode names no statement (and u[2] may lie past the
+        // line's end).
+        const int opcode = statementLine && u[1] && u[2] ? (((u[1] - 0xE0) * 16 + (u[2] - 0xE0)) & 0xFF) : -1;
         const size_t wordLength = static_cast<size_t>(cut - line);
         const bool colonLabel = !statementLine && wordLength > 1 && line[wordLength - 1] == ':';
         const bool isLabel = opcode == 23 || opcode == 56 || sameName(line, "label", 6) || sameName(line, "sub", 4) ||
@@ -234,6 +241,14 @@ bool Ostrin::step(Statement* st)
 {
     char* line = lines[lineIndex];
     if (!*line) return true;
+#ifdef OSTRIN_NATIVE
+    // The fuzz build bounds every run, so an endless program is no finding.
+    if (stepsLeft == 0) {
+        errorCode = ErrMalformed;
+        return false;
+    }
+    --stepsLeft;
+#endif
     if (decodeLine(st) != 0) return false;
     errorCode = 0;
     const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
@@ -272,6 +287,12 @@ int Ostrin::run()
     reportError();
     consoleOpen = false;
     return result;
+}
+
+bool Ostrin::stackLow() const
+{
+    char here = 0;
+    return platformStackRoom(&here) < StackMargin;
 }
 
 int Ostrin::pushControl(int32_t value)

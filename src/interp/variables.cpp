@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert.h"
 #include "library/memory.h"
 #include "text.h"
 
@@ -46,6 +47,11 @@ bool holdsIndexOperator(const char* text)
         if (*p == 0xFE || std::strchr("*+-<>|&=~^/(@%", *p)) return true;
     return false;
 }
+
+// An evaluated dimension or index: truncated and saturating (a double
+// outside the integers has no defined conversion), NaN refused like a
+// negative number.
+int64_t wholeNumber(double d) { return std::isnan(d) ? -1 : truncToInt64(d); }
 
 Variable* lastOf(Variable* first)
 {
@@ -119,9 +125,9 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
                 dimCut.make(end);
                 char* dimText = skipBlanks(text);
                 const auto c = static_cast<unsigned char>(*dimText);
-                long dim;
+                int64_t dim;
                 if (c == '(' || c == '@' || isLetter(c) || c == 0xFF) {
-                    dim = static_cast<long>(evaluate(dimText));
+                    dim = wholeNumber(evaluate(dimText));
                     if (errorCode) {
                         std::free(v);
                         return nullptr;
@@ -204,9 +210,9 @@ Variable* Ostrin::selectElement(Variable* v, char* indexText)
         Cut commaCut;
         if (more) commaCut.make(end);
         char* t = skipBlanks(text);
-        long value;
+        int64_t value;
         if (holdsIndexOperator(t)) {
-            value = static_cast<long>(evaluate(t));
+            value = wholeNumber(evaluate(t));
             if (errorCode) return nullptr;
         } else if ((*t >= '0' && *t <= '9') || *t == '-') {
             value = std::strtol(t, nullptr, 0);

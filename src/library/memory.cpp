@@ -12,8 +12,6 @@
 // block the engine did not allocate is never resized or freed.
 #include "ostrin.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +19,7 @@
 #include <new>
 
 #include "library/memory.h"
+#include "platform.h"
 
 namespace {
 
@@ -77,24 +76,6 @@ void forget(std::map<const char*, Block>::iterator it)
 inline uint64_t addressOf(const char* p) { return reinterpret_cast<uintptr_t>(p); }
 inline const char* pointerAt(uint64_t a) { return reinterpret_cast<const char*>(static_cast<uintptr_t>(a)); }
 
-// True when every byte of [at, at + size) is committed memory the process
-// may read, or write.
-bool accessible(uint64_t at, uint64_t size, bool write)
-{
-    constexpr DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    constexpr DWORD writable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    for (const uint64_t end = at + size; at < end;) {
-        MEMORY_BASIC_INFORMATION info;
-        if (!VirtualQuery(pointerAt(at), &info, sizeof info)) return false;
-        if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
-            !(info.Protect & (write ? writable : readable)))
-            return false;
-        at = addressOf(static_cast<const char*>(info.BaseAddress)) + info.RegionSize;
-    }
-    return true;
-}
-
 // True when a transfer through the address `base` may touch [at, at +
 // size): when base lies in an engine block, inside that block; otherwise
 // touching no engine block, in memory that may be read (or written).
@@ -115,7 +96,7 @@ bool reachable(const char* base, uint64_t at, uint32_t size, bool write)
         if (at < addressOf(before->first) + before->second.size) return false;
     }
     if (next != blocks.end() && addressOf(next->first) < at + size) return false;
-    return accessible(at, size, write);
+    return platformAccessible(at, size, write);
 }
 
 // The element of the MEMORY argument: where the block address is kept.

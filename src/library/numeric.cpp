@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "convert.h"
+#include "platform.h"
 
 namespace {
 
@@ -72,10 +73,9 @@ Statement* Ostrin::sign(Statement* st) { return apply(*this, st, signOf); }
 // to, not including, x. The generator is seeded when the program loads.
 Statement* Ostrin::randomNumber(Statement* st)
 {
-    static_assert(RAND_MAX == 0x7FFF, "the step of random numbers assumes a 15-bit generator");
     ArgValue x;
     if (!readOne(*this, st, x)) return nullptr;
-    return setDoubleResult(st, std::rand() * (1.0 / 32768.0) * numberOf(x));
+    return setDoubleResult(st, platformRandom15() * (1.0 / 32768.0) * numberOf(x));
 }
 
 // The complement of all 32 bits of the integer value.

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <io.h>
 
 #include "library/memory.h"
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -63,7 +63,9 @@ size_t boundedLength(const ArgValue& a)
 }
 
 // Reads argument i as a string. A text held in SYSTEM_STRING0 is copied to
-// scratch space so that later evaluations cannot change it.
+// scratch space so that later evaluations cannot change it, and so is a
+// one-character selection («s[i]»), which lives in the ArgValue that ends
+// here.
 bool readText(Ostrin& o, Statement* st, int i, Text& out)
 {
     ArgValue a;
@@ -71,7 +73,7 @@ bool readText(Ostrin& o, Statement* st, int i, Text& out)
     out.p = a.text ? a.text : "";
     out.n = boundedLength(a);
     const char* result = o.stringResultBuffer();
-    if (out.p >= result && out.p < result + Ostrin::StringResultSize) {
+    if (out.p == a.selected || (out.p >= result && out.p < result + Ostrin::StringResultSize)) {
         char* copy = o.scratch.push(out.n + 1);
         if (!copy) {
             o.fail(ErrNoMemory);
@@ -283,7 +285,7 @@ Statement* Ostrin::sizeOf(Statement* st)
     case TypeBFile: {
         FILE* f = v.dataPtr ? *reinterpret_cast<FILE**>(v.dataPtr) : nullptr;
         if (!f) return fail(ErrFileClosed);
-        size = _filelengthi64(_fileno(f));
+        size = platformFileLength(f);
         break;
     }
     case TypeUser:

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "library/storage.h"
+#include "platform.h"
 #include "text.h"
 
 namespace {
@@ -41,7 +43,7 @@ public:
         if (room == 0) return;
         va_list ap;
         va_start(ap, fmt);
-        const int n = _vsnprintf(m_data + m_length, room, fmt, ap);
+        const int n = platformFormat(m_data + m_length, room, fmt, ap);
         va_end(ap);
         m_length += (n < 0 || static_cast<size_t>(n) > room) ? room : static_cast<size_t>(n);
         m_data[m_length] = 0;
@@ -174,7 +176,7 @@ Statement* Ostrin::consolePrint(Statement* st)
         ArgValue file;
         if (!evalArg(st, 0, KindAny, file)) return nullptr;
         if (file.type != TypeFile && file.type != TypeBFile) return fail(ErrType);
-        FILE* stream = reinterpret_cast<FILE*>(static_cast<uintptr_t>(static_cast<uint32_t>(file.handle)));
+        FILE* stream = storage::fileStream(file.variable);
         if (!stream) return fail(ErrFileClosed);
         std::fwrite(out.data(), 1, out.length(), stream);
         return st;
@@ -304,7 +306,8 @@ Statement* Ostrin::consoleColour(Statement* st)
     if (st->argCount == 2 && !isEmptyArgument(st->args[1])) {
         ArgValue v;
         if (!evalArg(st, 1, KindNumber, v)) return nullptr;
-        console->setAttribute(v.intValue * 16 + foreground);
+        // Any integer may come in: the attribute wraps rather than overflow.
+        console->setAttribute(static_cast<int>(static_cast<uint32_t>(v.intValue) * 16u + static_cast<uint32_t>(foreground)));
     }
     return st;
 }

@@ -11,8 +11,6 @@
 // because the run loop adds one after every statement.
 #include "ostrin.h"
 
-#include <windows.h>
-
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -129,24 +127,6 @@ struct ScratchCopy {
     }
     ~ScratchCopy() { stack.release(mark); }
 };
-
-// A subroutine runs nested on the C++ stack, and the control stack does
-// not bound every recursion: «return f()» pops its frame before it calls
-// again. A call that would leave less than this much stack is refused.
-constexpr size_t StackMargin = 256 * 1024;
-
-// Bytes of this thread's stack left below the caller.
-size_t stackRoom()
-{
-    static thread_local const char* bottom = nullptr;
-    char here = 0;
-    if (!bottom) {
-        MEMORY_BASIC_INFORMATION info;
-        if (!VirtualQuery(&here, &info, sizeof info)) return SIZE_MAX;
-        bottom = static_cast<const char*>(info.AllocationBase);
-    }
-    return static_cast<size_t>(&here - bottom);
-}
 
 // A name argument without its surrounding blanks, bounded to one argument.
 void copyName(char* out, const char* text)
@@ -401,7 +381,7 @@ Variable* Ostrin::bindParameters(Statement* st, Variable* label)
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    if (stackRoom() < StackMargin) return fail(ErrStackFull);
+    if (stackLow()) return fail(ErrStackFull);
     if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
     Variable* label = findLabel(st->args[0]);
     if (!label) return nullptr;

@@ -7,11 +7,10 @@
 // out at the record type's packing, copied back after the call so the
 // callee's changes reach the program. The words go to the callee through
 // the trampoline of call_thunk.cpp.
-#include <windows.h>
-
 #include <cstdlib>
 #include <cstring>
 
+#include "interp/platform.h"
 #include "interp/text.h"
 #include "statements/call_thunk.h"
 #include "statements/declarations.h"
@@ -416,7 +415,7 @@ Statement* Ostrin::declareFunction(Statement* st)
         fn->libraryFlag = cConvention ? 1 : 0;
         std::memcpy(fn->library, library, LibrarySize);
         // This reference keeps the library loaded until it is released.
-        if (!LoadLibraryA(fn->library)) return fail(ErrLibrary);
+        if (!platformLoadLibrary(fn->library)) return fail(ErrLibrary);
         errorCode = 0;
         fn->returnType = NoResult;
         if (st->argCount >= 3) {
@@ -441,11 +440,11 @@ Statement* Ostrin::externalCall(Statement* st)
     if (fn->type != TypeLabel || !fn->external) return fail(ErrType);
     if (fn->width != 0 && fn->width != st->argCount - 1) return fail(ErrArgCount);
 
-    HMODULE library = LoadLibraryA(fn->library);
+    void* library = platformLoadLibrary(fn->library);
     if (!library) return fail(ErrLibrary);
-    const void* entry = reinterpret_cast<const void*>(GetProcAddress(library, fn->data ? fn->data : fn->name));
+    const void* entry = platformEntryPoint(library, fn->data ? fn->data : fn->name);
     if (!entry) {
-        FreeLibrary(library);
+        platformFreeLibrary(library);
         return fail(ErrEntryPoint);
     }
 
@@ -470,7 +469,7 @@ Statement* Ostrin::externalCall(Statement* st)
         std::free(r.buffer);
     }
     for (int i = 0; i < frame.copyCount; ++i) std::free(frame.copies[i]);
-    FreeLibrary(library);
+    platformFreeLibrary(library);
     return errorCode ? nullptr : st;
 }
 
@@ -480,6 +479,6 @@ Statement* Ostrin::releaseLibrary(Statement* st)
     if (st->argCount != 1) return fail(ErrArgCount);
     ArgValue name;
     if (!evalArg(st, 0, TypeString, name)) return nullptr;
-    if (HMODULE module = GetModuleHandleA(name.text)) FreeLibrary(module);
+    if (void* module = platformLoadedLibrary(name.text)) platformFreeLibrary(module);
     return st;
 }

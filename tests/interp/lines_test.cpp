@@ -42,7 +42,9 @@ TEST(Lines, SourceLineNumbers)
 
 TEST(Lines, NothingToRun)
 {
-    for (const char* image : {"", "' only a comment\r\n\r\n   \r\n; another\n", "\r\n\r\n"}) {
+    // A CR before a line's CR LF makes it an empty (or blank) line in the
+    // count as in the split: no line slot is left without its line.
+    for (const char* image : {"", "' only a comment\r\n\r\n   \r\n; another\n", "\r\n\r\n", "\r\r\n", " \r\r\n"}) {
         auto o = prepareImage(image);
         RunResult r = runPrepared(*o);
         EXPECT_EQ(1, r.ok) << image;
@@ -89,6 +91,10 @@ TEST(Lines, ErrorReportsItsSourceLine)
         {bad, 1},
         {"' comment\r\n" + nop + "\r\n\r\n" + bad + "\r\n", 4},
         {nop + "\n" + nop + "\n" + bad, 1},
+        // Opcodes cut short by the end of the image are no label for the
+        // label pass either, which reads nothing past the image's end.
+        {nop + "\r\n\xFF", 2},
+        {nop + "\r\n\xFF\xE1", 2},
     };
     for (const Case& c : cases) {
         auto o = prepareImage(c.image);

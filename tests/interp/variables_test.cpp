@@ -129,6 +129,29 @@ TEST(Variables, ArrayIndices)
     EXPECT_EQ(ErrUndefined, o->errorCode);
 }
 
+// Evaluated indices and dimensions far outside the integers get the error a
+// literal of that size gets: no unchecked conversion decides.
+TEST(Variables, HugeEvaluatedIndicesAndDimensions)
+{
+    auto o = prepareImage("");
+    define(*o, "a[3]", TypeInt);
+    const std::string huge = "99999999999999999999*99999999999999999999";
+    for (const std::string& ref : {"a[" + huge + "]", "a[0-" + huge + "]"}) {
+        EXPECT_EQ(nullptr, find(*o, ref)) << ref;
+        EXPECT_EQ(ErrRange, o->errorCode) << ref;
+    }
+    struct Case { std::string name; int error; };
+    const Case cases[] = {
+        {"big[(" + huge + ")]", ErrNoMemory},
+        {"big[99999999999]", ErrNoMemory},
+        {"neg[(0-" + huge + ")]", ErrDimensionZero},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nullptr, define(*o, c.name, TypeInt)) << c.name;
+        EXPECT_EQ(c.error, o->errorCode) << c.name;
+    }
+}
+
 TEST(Variables, PointersAndMembers)
 {
     auto o = prepareImage("");

@@ -66,6 +66,8 @@ TEST(StringFunctions, Values)
         {"STRING", R"(trim_left("  	 ab  "))", "ab  "},           // blanks and a tab
         {"STRING", R"(trim_right("  ab 	  "))", "  ab"},
         {"STRING", "trim_right(ws)", " a b"},                      // TAB CR LF VT FF too
+        {"STRING", "upper_case(s[1])", "B"},                       // one selected character
+        {"STRING", "concatenate(s[2], s[0], s[1])", "cab"},
         {"STRING", "number_to_text(5)", " 5"},
         {"STRING", "number_to_text(-2.5)", " -2.50"},
         {"STRING", "number_to_text(1/3)", " 0.33"},

@@ -219,6 +219,16 @@ TEST(ControlFlow, EndlessRecursionStops)
     EXPECT_GT(intVar(*o, "depth"), 100);
 }
 
+// Recursion that no call frame counts: a selection whose case value runs
+// the selection again, through the function token of the select statement.
+TEST(ControlFlow, RecursionThroughEvaluationsStops)
+{
+    auto o = prepareImage("\xFF\xE2\xE9\r\n\xFF\xE2\xEA\xFF\xE2\xE9\r\n\xFF\xE2\xEB\r\n");
+    const RunResult r = runPrepared(*o);
+    EXPECT_EQ(ErrStackFull, r.error);
+    EXPECT_EQ(1, r.line);
+}
+
 struct ParamCase {
     const char* name;
     const char* source;   // the subroutine is «proc:»
