@@ -26,6 +26,7 @@ Statement* Ostrin::newStatement(int argCount)
         st->argCount = 0;
         st->argText = st->buffer;
         st->buffer[0] = 0;
+        st->memo = nullptr;
         return st;
     }
     auto* st = static_cast<Statement*>(std::malloc(sizeof(Statement)));
@@ -42,6 +43,7 @@ Statement* Ostrin::newStatement(int argCount)
     for (int i = 0; i < MaxArgs; ++i) st->args[i] = i < argCount ? buffer + i * ArgSize : nullptr;
     st->argCount = 0;
     st->argText = buffer;
+    st->memo = nullptr;
     buffer[0] = 0;
     return st;
 }
@@ -227,6 +229,7 @@ static char* dropOuterParentheses(int opcode, char* text)
 
 int Ostrin::decodeStatement(Statement* st, char* line)
 {
+    st->memo = nullptr;
     st->resultType = NoResult;
     st->toFile = 0;
     const auto* u = reinterpret_cast<const unsigned char*>(line);

@@ -177,6 +177,7 @@ enum class Kind : uint8_t { Empty, Number, String, Name };
 
 char* innermostGroup(char* work);
 bool parseOp(char*& p, Op& op);
+int arithmetic(Op op, double& x, double y);
 
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
@@ -190,6 +191,7 @@ struct Value {
     double number;
     char* text;
     size_t length;
+    NameSite* site;   // a compiled plain name: where it was last found
 };
 
 // The results of one flat level and where the level stopped: at its ")" or
@@ -213,6 +215,7 @@ struct Operand {
     enum Type : uint8_t { Literal, String, Name, Call, Slot, EmptyGroup, Constant, Named };
     Type type = Literal;
     bool negate = false;     // an odd number of unary minuses before it
+    bool plain = false;      // Name: a letter, then letters, digits and "_"
     uint8_t slot = 0;        // Slot: the group result it reads
     uint8_t argCount = 0;    // Call: its argument slots, from firstArg on
     uint16_t firstArg = 0;
@@ -220,20 +223,35 @@ struct Operand {
     uint32_t text = 0;       // String, Name, Call, Named: offset in the pool
     uint32_t length = 0;
     double number = 0;       // Literal
+    NameSite site{};         // Name, when plain: where it was last found
+};
+
+// One operation of a ","-separated run, in the order the text evaluator's
+// precedence passes apply them: value[dst] = value[dst] op value[src], the
+// indices counted from the run's first operand.
+struct Step {
+    Op op;
+    uint8_t dst, src;
 };
 
 struct CompiledLevel {
     uint16_t firstOperand = 0, operandCount = 0;
     uint16_t firstOp = 0, opCount = 0;
+    uint16_t firstStep = 0;
     uint8_t firstSlot = 0;   // its results go to firstSlot, firstSlot + 1, ...
 };
 
 }  // namespace
 
 struct CompiledExpression {
+    // Only numbers, plain names and operators without ",": with every name
+    // found where it was last time and holding a number, the expression is
+    // run on doubles alone (Evaluator::runNumbers).
+    bool numeric = false;
     std::vector<Operand> operands;
     std::vector<Op> ops;
     std::vector<uint8_t> argSlots;
+    std::vector<Step> steps;
     std::vector<CompiledLevel> levels;   // the last one is the outermost
     std::string pool;                    // texts, each terminated
 };
@@ -249,6 +267,7 @@ public:
 
     double run(const char* text);
     double run(CompiledExpression& code);
+    bool runNumbers(CompiledExpression& code, double& result);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
@@ -265,6 +284,9 @@ private:
     bool store(const Value& v, unsigned char* out);
     bool reduceRuns(Value* operands, const Op* ops, int operandCount, int opCount, Level& out);
     bool reduce(Value* operands, const Op* ops, int first, int last, Value& out);
+    bool single(Value& v, Value& out);
+    bool prepareOperands(Value* vals, int n);
+    bool reduceSteps(Value* operands, const Op* ops, const Step* steps, int operandCount, int opCount, Level& out);
     bool apply(Op op, Value& a, const Value& b);
     bool resolve(Value& v);
     bool finish(Level& lv);
@@ -463,32 +485,13 @@ bool Evaluator::reduceRuns(Value* operands, const Op* ops, int operandCount, int
 // a string with an operator is error 1.
 bool Evaluator::reduce(Value* operands, const Op* ops, int first, int last, Value& out)
 {
-    if (first == last) {
-        Value& v = operands[first];
-        if (v.kind == Kind::Empty) return fail(ErrMalformed);
-        if (v.negated && v.kind == Kind::Number) {
-            v.number = -v.number;
-            v.negated = false;
-        }
-        if (v.negated && v.kind == Kind::String) return fail(ErrMalformed);
-        out = v;
-        return true;
-    }
+    if (first == last) return single(operands[first], out);
 
     Value vals[MaxOperands];
     Op o[MaxOperators];
     int n = last - first;
-    for (int i = 0; i <= n; ++i) {
-        Value& v = vals[i];
-        v = operands[first + i];
-        if (v.kind == Kind::Name && !resolve(v)) return false;
-        if (v.kind == Kind::Empty) return fail(ErrMalformed);
-        if (v.negated) {
-            if (v.kind != Kind::Number) return fail(ErrMalformed);
-            v.number = -v.number;
-            v.negated = false;
-        }
-    }
+    for (int i = 0; i <= n; ++i) vals[i] = operands[first + i];
+    if (!prepareOperands(vals, n + 1)) return false;
     for (int i = 0; i < n; ++i) o[i] = ops[first + i];
 
     for (int prec = 5; prec >= 1; --prec) {
@@ -506,6 +509,61 @@ bool Evaluator::reduce(Value* operands, const Op* ops, int first, int last, Valu
         }
     }
     out = vals[0];
+    return true;
+}
+
+// A run of one operand passes through, a name staying a name.
+bool Evaluator::single(Value& v, Value& out)
+{
+    if (v.kind == Kind::Empty) return fail(ErrMalformed);
+    if (v.negated && v.kind == Kind::Number) {
+        v.number = -v.number;
+        v.negated = false;
+    }
+    if (v.negated && v.kind == Kind::String) return fail(ErrMalformed);
+    out = v;
+    return true;
+}
+
+// The operands of a run with operators, in order: names resolved, pending
+// minuses applied.
+bool Evaluator::prepareOperands(Value* vals, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        Value& v = vals[i];
+        if (v.kind == Kind::Name && !resolve(v)) return false;
+        if (v.kind == Kind::Empty) return fail(ErrMalformed);
+        if (v.negated) {
+            if (v.kind != Kind::Number) return fail(ErrMalformed);
+            v.number = -v.number;
+            v.negated = false;
+        }
+    }
+    return true;
+}
+
+// reduceRuns with the order of the operations worked out when compiling:
+// the same operations on the same operands, without moving values about.
+bool Evaluator::reduceSteps(Value* vals, const Op* ops, const Step* steps, int operandCount, int opCount, Level& out)
+{
+    out.count = 0;
+    if (operandCount == 0) return true;
+    int first = 0;
+    for (int i = 0; i <= opCount; ++i) {
+        if (i < opCount && ops[i] != Op::Comma) continue;
+        Value* run = vals + first;
+        const int n = i - first;
+        if (n == 0) {
+            if (!single(run[0], out.results[out.count])) return false;
+        } else {
+            if (!prepareOperands(run, n + 1)) return false;
+            for (int k = 0; k < n; ++k, ++steps)
+                if (!apply(steps->op, run[steps->dst], run[steps->src])) return false;
+            out.results[out.count] = run[0];
+        }
+        ++out.count;
+        first = i + 1;
+    }
     return true;
 }
 
@@ -533,36 +591,40 @@ bool Evaluator::apply(Op op, Value& a, const Value& b)
         return true;
     }
 
-    const double x = a.number, y = b.number;
-    double r = 0;
+    const int code = arithmetic(op, a.number, b.number);
+    return code == ErrNone || fail(code);
+}
+
+// x = x op y on numbers; 0, or the error code.
+int arithmetic(Op op, double& x, double y)
+{
     switch (op) {
-    case Op::Pow: r = std::pow(x, y); break;
-    case Op::Mul: r = x * y; break;
+    case Op::Pow: x = std::pow(x, y); break;
+    case Op::Mul: x = x * y; break;
     case Op::Div:
-        if (y == 0.0) return fail(ErrDivideByZero);
-        r = x / y;
+        if (y == 0.0) return ErrDivideByZero;
+        x = x / y;
         break;
     case Op::Mod: {
         const int64_t i = truncToInt64(x), j = truncToInt64(y);
-        if (j == 0) return fail(ErrDivideByZero);
-        r = static_cast<double>(j == -1 ? 0 : i % j);   // INT64_MIN % -1 traps
+        if (j == 0) return ErrDivideByZero;
+        x = static_cast<double>(j == -1 ? 0 : i % j);   // INT64_MIN % -1 traps
         break;
     }
-    case Op::Xor: r = static_cast<double>(truncToInt32(x) ^ truncToInt32(y)); break;
-    case Op::Add: r = x + y; break;
-    case Op::Sub: r = x - y; break;
-    case Op::And: r = static_cast<double>(truncToInt64(x) & truncToInt64(y)); break;
-    case Op::Or: r = static_cast<double>(truncToInt64(x) | truncToInt64(y)); break;
-    case Op::Eq: r = x == y; break;
-    case Op::Ne: r = x != y; break;
-    case Op::Lt: r = x < y; break;
-    case Op::Gt: r = x > y; break;
-    case Op::Le: r = x <= y; break;
-    case Op::Ge: r = x >= y; break;
-    case Op::Comma: return fail(ErrMalformed);
+    case Op::Xor: x = static_cast<double>(truncToInt32(x) ^ truncToInt32(y)); break;
+    case Op::Add: x = x + y; break;
+    case Op::Sub: x = x - y; break;
+    case Op::And: x = static_cast<double>(truncToInt64(x) & truncToInt64(y)); break;
+    case Op::Or: x = static_cast<double>(truncToInt64(x) | truncToInt64(y)); break;
+    case Op::Eq: x = x == y; break;
+    case Op::Ne: x = x != y; break;
+    case Op::Lt: x = x < y; break;
+    case Op::Gt: x = x > y; break;
+    case Op::Le: x = x <= y; break;
+    case Op::Ge: x = x >= y; break;
+    case Op::Comma: return ErrMalformed;
     }
-    a.number = r;
-    return true;
+    return ErrNone;
 }
 
 // The operator at p; false when none starts there.
@@ -732,7 +794,7 @@ bool Evaluator::nameOrCall(char*& p, Value& v)
 bool Evaluator::resolve(Value& v)
 {
     const bool negated = v.negated;
-    Variable* var = vm.findVariable(v.text, nullptr, true);
+    Variable* var = vm.findVariable(v.text, nullptr, true, v.site);
     if (!var) {
         if (vm.errorCode) return false;
         // A function that left no result: its value is not defined; 0.
@@ -910,6 +972,8 @@ public:
 private:
     bool level(char* p, CompiledLevel& lv, int& results, char*& end);
     bool operand(char*& p, Operand& o);
+    void addSteps(CompiledLevel& lv);
+    bool onlyNumbers() const;
     uint32_t addText(const char* from, size_t length);
 
     CompiledExpression& code;
@@ -942,6 +1006,7 @@ bool Compiler::compile(const char* text, size_t length)
         if (!group) {
             if (*end == ')') return false;
             code.levels.push_back(lv);
+            code.numeric = onlyNumbers();
             return true;
         }
         // The group is replaced as the text evaluator replaces it, the slot
@@ -1023,7 +1088,54 @@ bool Compiler::level(char* p, CompiledLevel& lv, int& results, char*& end)
         for (int i = 0; i < opCount; ++i)
             if (code.ops[lv.firstOp + i] == Op::Comma) ++results;
     }
+    addSteps(lv);
     return true;
+}
+
+bool Compiler::onlyNumbers() const
+{
+    for (const Operand& o : code.operands) {
+        const bool number = o.type == Operand::Literal || o.type == Operand::Constant || o.type == Operand::Slot;
+        if (!number && !(o.type == Operand::Name && o.plain)) return false;
+    }
+    for (Op op : code.ops)
+        if (op == Op::Comma) return false;
+    for (const CompiledLevel& lv : code.levels)
+        if (lv.operandCount == 0) return false;   // an empty text has no value
+    return true;
+}
+
+// Works out the order in which reduce applies each run's operators: by
+// precedence, each from the left, an operation merging its right operand
+// into its left one.
+void Compiler::addSteps(CompiledLevel& lv)
+{
+    lv.firstStep = static_cast<uint16_t>(code.steps.size());
+    const Op* ops = code.ops.data() + lv.firstOp;
+    int first = 0;
+    for (int i = 0; i <= lv.opCount; ++i) {
+        if (i < lv.opCount && ops[i] != Op::Comma) continue;
+        int n = i - first;
+        uint8_t index[MaxOperands];
+        Op o[MaxOperators];
+        for (int k = 0; k <= n; ++k) index[k] = static_cast<uint8_t>(k);
+        for (int k = 0; k < n; ++k) o[k] = ops[first + k];
+        for (int prec = 5; prec >= 1; --prec) {
+            for (int k = 0; k < n;) {
+                if (precedence(o[k]) != prec) {
+                    ++k;
+                    continue;
+                }
+                code.steps.push_back({o[k], index[k], index[k + 1]});
+                for (int m = k + 1; m < n; ++m) {
+                    index[m] = index[m + 1];
+                    o[m - 1] = o[m];
+                }
+                --n;
+            }
+        }
+        first = i + 1;
+    }
 }
 
 bool Compiler::operand(char*& p, Operand& o)
@@ -1079,6 +1191,11 @@ bool Compiler::operand(char*& p, Operand& o)
     p = end;
     if (!isPlaceholder(static_cast<unsigned char>(*p))) {
         o.type = Operand::Name;
+        o.plain = isLetter(c);
+        for (uint32_t i = 1; o.plain && i < o.length; ++i) {
+            const auto ch = static_cast<unsigned char>(code.pool[o.text + i]);
+            o.plain = isLetter(ch) || isDigit(ch) || ch == '_';
+        }
         return true;
     }
     o.type = Operand::Call;
@@ -1111,6 +1228,13 @@ bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Valu
         return newText(text, o.length, v);
     case Operand::Name:
         v.kind = Kind::Name;
+        if (o.plain) {
+            // No lookup cuts into a plain name, so it is read in place.
+            v.text = const_cast<char*>(text);
+            v.length = o.length;
+            v.site = &o.site;
+            return true;
+        }
         return newText(text, o.length, v);
     case Operand::Call: {
         Value args[MaxArgs];
@@ -1155,7 +1279,9 @@ double Evaluator::run(CompiledExpression& code)
             operands[k] = v;
         }
         Level lv;
-        if (!reduceRuns(operands, code.ops.data() + cl.firstOp, cl.operandCount, cl.opCount, lv)) return 0;
+        if (!reduceSteps(operands, code.ops.data() + cl.firstOp, code.steps.data() + cl.firstStep, cl.operandCount,
+                         cl.opCount, lv))
+            return 0;
         if (n + 1 == levels) return finish(lv) ? lv.results[lv.count - 1].number : 0;
         for (int i = 0; i < lv.count; ++i) {
             Value& r = lv.results[i];
@@ -1177,6 +1303,54 @@ double Evaluator::run(CompiledExpression& code)
         }
     }
     return 0;
+}
+
+// The value of a numeric expression whose names are all known: the same
+// operations in the same order as run(code), on doubles. False, having
+// changed nothing, when a name is not where it was found before or holds
+// no number: run(code) then does the lookups that may have effects.
+bool Evaluator::runNumbers(CompiledExpression& code, double& result)
+{
+    for (const Operand& o : code.operands) {
+        if (o.type != Operand::Name) continue;
+        const Variable* var = o.site.var;
+        if (!var || o.site.version != vm.chainVersion || !var->data) return false;
+        switch (var->type) {
+        case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
+        case TypeInt64: case TypeUInt64: case TypeUInt:
+            break;
+        default:
+            return false;
+        }
+    }
+    vm.stringResult = false;
+    double slots[MaxTexts + 1];
+    for (const CompiledLevel& cl : code.levels) {
+        double vals[MaxOperands];
+        for (int k = 0; k < cl.operandCount; ++k) {
+            const Operand& o = code.operands[cl.firstOperand + k];
+            double x;
+            switch (o.type) {
+            case Operand::Literal: x = o.number; break;
+            case Operand::Constant: x = static_cast<double>(static_cast<uint32_t>(vm.constants[o.constant])); break;
+            case Operand::Slot: x = slots[o.slot]; break;
+            default: {
+                Value v;
+                valueOf(Ostrin::selectWhole(o.site.var), v);
+                x = v.number;
+                break;
+            }
+            }
+            vals[k] = o.negate ? -x : x;
+        }
+        const Step* step = code.steps.data() + cl.firstStep;
+        for (int k = 0; k < cl.opCount; ++k, ++step)
+            if (const int failed = arithmetic(step->op, vals[step->dst], vals[step->src])) return fail(failed), true;
+        if (cl.operandCount == 0) return fail(ErrMalformed), true;
+        slots[cl.firstSlot] = vals[0];
+    }
+    result = slots[code.levels.back().firstSlot];
+    return true;
 }
 
 bool Evaluator::setStringResult(const Value& v)
@@ -1252,14 +1426,22 @@ CompiledExpression* ExpressionCache::find(const char* text)
     }
 }
 
-double Ostrin::evaluate(const char* text)
+double Ostrin::evaluate(const char* text, CompiledExpression** known)
 {
     if (stackLow()) return fail(ErrStackFull), 0;
     Evaluator e(*this);
     if (useCaches && text) {
-        if (!expressions) expressions = new (std::nothrow) ExpressionCache;
-        if (expressions)
-            if (CompiledExpression* code = expressions->find(text)) return e.run(*code);
+        CompiledExpression* code = known ? *known : nullptr;
+        if (!code) {
+            if (!expressions) expressions = new (std::nothrow) ExpressionCache;
+            code = expressions ? expressions->find(text) : nullptr;
+            if (known) *known = code;
+        }
+        if (code) {
+            double result = 0;
+            if (code->numeric && e.runNumbers(*code, result)) return errorCode ? 0 : result;
+            return e.run(*code);
+        }
     }
     return e.run(text);
 }

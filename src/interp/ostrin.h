@@ -45,6 +45,7 @@ struct EventMessage {
 };
 
 struct ExpressionCache;
+struct CompiledExpression;
 
 class Ostrin {
 public:
@@ -112,9 +113,11 @@ public:
     bool stackLow() const;
 
     // --- Variables (interp/variables.cpp, records.cpp) ---------------------
-    // chain null = the running chain.
+    // chain null = the running chain. A site (for a text that never
+    // changes) remembers where a plain name was found, so the next lookup
+    // from there costs a comparison while no chain has changed.
     Variable* defineVariable(char* name, int type, uint32_t count, Variable* chain);
-    Variable* findVariable(char* ref, Variable* chain, bool runIfMissing);
+    Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr);
     void freeVariables(Variable* chain, bool stopAtBorrowed);
     uint32_t recordSize(Variable* head);
     char* packRecord(Variable* head, char* out);
@@ -132,7 +135,9 @@ public:
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0
     // with stringResult set. On failure errorCode is set and 0 returned.
-    double evaluate(const char* text);
+    // `known`, for a text that never changes (a line's argument), keeps
+    // its compiled form between evaluations.
+    double evaluate(const char* text, CompiledExpression** known = nullptr);
     void freeExpressions();
     // True when the text has a compiled form in the cache.
     bool isCompiled(const char* text);
@@ -241,13 +246,13 @@ public:
     // Advanced by every change of the variable chains (a variable defined
     // or freed, a scope entered or left), so a remembered lookup can tell
     // it is still right.
-    uint32_t chainVersion = 0;
+    uint64_t chainVersion = 0;   // 64 bits: it never wraps back onto a remembered value
     // Where plain names (a letter, then letters, digits and "_") were last
     // found, each entry valid while chainVersion stays as it was then.
     struct FoundName {
         char name[NameLength + 1];   // upper case
         Variable* var;
-        uint32_t version;
+        uint64_t version;
     };
     static constexpr size_t FoundNameCount = 256;
     FoundName foundNames[FoundNameCount] = {};

@@ -164,6 +164,7 @@ struct Ostrin::DecodedLine {
     char* argText;           // null: argTextOffset into the statement's buffer
     int32_t argTextOffset;
     BlockEnd blockEnd;
+    LineMemo memo;
     uint8_t argClass[MaxArgs];
     uint16_t argLength[MaxArgs];
 };
@@ -207,6 +208,7 @@ int Ostrin::decodeLine(Statement* st)
             st->argClass[i] = d.argClass[i];
         }
         st->argText = d.argText ? d.argText : st->buffer + d.argTextOffset;
+        st->memo = &d.memo;
         return 0;
     }
     const int failed = decodeStatement(st, line);
@@ -234,6 +236,7 @@ int Ostrin::decodeLine(Statement* st)
     d.opcode = st->opcode;
     d.argCount = static_cast<uint8_t>(st->argCount);
     d.state = DecodedLine::Cached;
+    st->memo = &d.memo;
     return failed;
 }
 

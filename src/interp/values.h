@@ -103,6 +103,24 @@ enum ArgClass : int32_t {
 constexpr int MaxArgs = 25;
 constexpr int ArgSize = 256;   // 255 characters and the terminator
 
+struct Variable;
+
+// Where one plain name at one place of the program was last found: valid
+// while the interpreter's chainVersion equals `version`.
+struct NameSite {
+    Variable* var;
+    uint64_t version;
+};
+
+// What a handler may remember about its line between runs (kept with the
+// line's decoded form): lookups, and facts about the line's fixed text.
+struct CompiledExpression;
+struct LineMemo {
+    NameSite names[2];
+    CompiledExpression* code;   // the compiled form of the line's expression
+    uint8_t shape;   // the handler's own reading of the text; 0 = not yet
+};
+
 // One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]
 // points at offset i × 256 of it.
 struct Statement {
@@ -114,6 +132,9 @@ struct Statement {
     uint32_t resultType;
     int32_t toFile;
     char* buffer;
+    // The memo of the line being run, or null: no caches, or a statement
+    // that is not a line of the program (an inline branch, a function call).
+    LineMemo* memo;
 };
 
 // A named, typed record in a variable chain (allocated zeroed).

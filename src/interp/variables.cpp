@@ -338,24 +338,30 @@ static bool plainKey(const char* ref, char* key, uint32_t& hash)
     return n > 0;
 }
 
-Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing)
+Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
     // A plain name found before is found in the same place while no chain
     // has changed; with an error pending the search differs (no fallback
-    // to the top-level chain), so it is done in full then.
+    // to the top-level chain), so it is done in full then. A site is only
+    // ever filled for a plain name, so a hit needs no look at the text.
+    if (site && site->var && site->version == chainVersion && !chain && !errorCode && useCaches)
+        return selectWhole(site->var);
     FoundName* found = nullptr;
     char key[NameLength + 1];
     uint32_t hash;
     if (!chain && useCaches && !errorCode && plainKey(ref, key, hash)) {
         found = &foundNames[hash % FoundNameCount];
-        if (found->var && found->version == chainVersion && std::strcmp(found->name, key) == 0)
+        if (found->var && found->version == chainVersion && std::strcmp(found->name, key) == 0) {
+            if (site) *site = {found->var, chainVersion};
             return selectWhole(found->var);
+        }
     }
     auto remember = [&](Variable* v) {
         if (found && !errorCode) {
             std::memcpy(found->name, key, sizeof key);
             found->var = v;
             found->version = chainVersion;
+            if (site) *site = {v, chainVersion};
         }
         return v;
     };

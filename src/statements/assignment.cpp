@@ -254,10 +254,10 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
     }
 }
 
-bool storeExpression(Ostrin& o, const Destination& d, const char* text)
+bool storeExpression(Ostrin& o, const Destination& d, const char* text, CompiledExpression** known = nullptr)
 {
     o.stringResult = false;
-    const double value = o.evaluate(text);
+    const double value = o.evaluate(text, known);
     if (o.errorCode) return false;
     return storeEvaluated(o, d, value, o.stringResult);
 }
@@ -416,12 +416,55 @@ int classOf(Ostrin& o, Statement*& scratch, const char* value)
     return scratch->argClass[1];
 }
 
+// The commonest line, «name = one value» with nothing to trim, is told once
+// per line and then runs without cutting its value out of the list. Looking
+// up a plain name has no side effects, so when the short way does not
+// apply, the general one may look it up again.
+enum Shape : uint8_t { ShapeUnknown, ShapeSingle, ShapeList };
+
+bool isPlainName(const char* p)
+{
+    const auto isAlpha = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (!isAlpha(static_cast<unsigned char>(*p))) return false;
+    size_t n = 1;
+    for (; p[n]; ++n) {
+        const auto c = static_cast<unsigned char>(p[n]);
+        if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+    }
+    return n <= NameLength;
+}
+
+Shape shapeOf(const Statement* st)
+{
+    if (st->argCount != 2 || !isPlainName(st->args[0])) return ShapeList;
+    const char* value = st->args[1];
+    const size_t n = std::strlen(value);
+    if (n == 0 || isBlank(value[0]) || isBlank(value[n - 1]) || *valueEnd(value)) return ShapeList;
+    return ShapeSingle;
+}
+
 }  // namespace
 
 Statement* Ostrin::assignment(Statement* st)
 {
     if (st->argCount < 1) return fail(ErrMalformed);
     char* target = skipBlanks(st->args[0]);
+    LineMemo* memo = st->memo;
+    if (memo && memo->shape == ShapeUnknown) memo->shape = shapeOf(st);
+    if (memo && memo->shape == ShapeSingle) {
+        const uint8_t before = errorCode;
+        Variable* v = findVariable(target, nullptr, false, &memo->names[0]);
+        if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
+            Destination d{v, v->data, v->capacity};
+            const bool stored = st->argClass[1] == ClassExpression
+                                    ? storeExpression(*this, d, st->args[1], &memo->code)
+                                    : storeValue(*this, d, st->argClass[1], st->args[1]);
+            return stored && !errorCode ? st : nullptr;
+        }
+        // Anything else (a new variable, a read-only one, no storage) the
+        // general path below handles.
+        errorCode = before;
+    }
 
     // The values: in a plain line all of them in argument 1, separated by
     // top-level commas; in a statement line one per argument, classified by

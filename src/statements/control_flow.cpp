@@ -492,7 +492,7 @@ Statement* Ostrin::conditional(Statement* st)
     if (!then) {
         // Block form: a false condition continues after the matching else
         // or end conditional.
-        const double cond = evaluate(text);
+        const double cond = evaluate(text, st->memo ? &st->memo->code : nullptr);
         if (errorCode) return nullptr;
         if (cond != 0) return st;
         const int64_t to = blockEnd(*this, lineIndex, ScanFalseBranch, falseBranchOf);
@@ -561,7 +561,7 @@ Statement* Ostrin::countedLoop(Statement* st)
 Statement* Ostrin::nextStep(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    Variable* v = findVariable(st->args[0], nullptr, false);
+    Variable* v = findVariable(st->args[0], nullptr, false, st->memo ? &st->memo->names[0] : nullptr);
     if (!v) return nullptr;
     // Only INT and UINT variables carry loop state; a step of 0 means no
     // loop is active on this variable.
@@ -584,7 +584,7 @@ Statement* Ostrin::whileLoop(Statement* st)
 {
     const int64_t end = blockEnd(*this, lineIndex, ScanWhile, whileEndOf);
     if (end < 0) return fail(ErrNoEndWhile);
-    const double cond = evaluate(st->argText);
+    const double cond = evaluate(st->argText, st->memo ? &st->memo->code : nullptr);
     if (errorCode) return nullptr;
     if (cond == 0) {
         lineIndex = static_cast<uint32_t>(end);
