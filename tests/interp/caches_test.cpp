@@ -83,11 +83,11 @@ public:
     std::string program()
     {
         std::string text =
-            "declare_variables a, b, c: INT\ndeclare_variables d: DOUBLE\ndeclare_variables arr[5]: INT\n"
-            "declare_function f(x: INT, y: INT)\n";
+            "declare_variables a, b, c, x: INT\ndeclare_variables d: DOUBLE\ndeclare_variables arr[5]: INT\n"
+            "declare_variables ch: CHAR\ndeclare_function f(x: INT, y: INT)\n";
         for (int n = pick(12) + 1; n > 0; --n) text += statement(2);
         text += "jump finish\nf:\n" + std::string(pick(4) ? "return x * 2 + y % 7\n" : "return x / y\n");
-        text += "g:\nb = b + 1\nconsole_print \"g\", b\nreturn\nfinish:\n";
+        text += "g:\nb = b + x\nconsole_print \"g\", b\nreturn\nfinish:\n";
         return text;
     }
 
@@ -98,7 +98,7 @@ private:
     {
         static const char* const operands[] = {"a", "b", "c", "d", "1", "2", "0", "3.5", "arr[1]", "arr[a]",
                                                "f(a, 1)", "f(b, c)", "-a", "(a + b)", "(c * 2)", "e",
-                                               "size_of(\"ab\")", "a", "b", "2"};
+                                               "size_of(\"ab\")", "a", "b", "2", "x", "-(-a)", "ch", "arr"};
         return operands[pick(static_cast<int>(std::size(operands)))];
     }
 
@@ -113,7 +113,7 @@ private:
 
     std::string target()
     {
-        static const char* const targets[] = {"a", "b", "c", "d", "arr[2]", "arr[b]", "e", "q"};
+        static const char* const targets[] = {"a", "b", "c", "d", "arr[2]", "arr[b]", "e", "q", "x", "ch"};
         return targets[pick(static_cast<int>(std::size(targets)))];
     }
 
@@ -180,6 +180,33 @@ private:
     std::mt19937 rng;
 };
 
+// Where a remembered name or a compiled expression could go stale: one text
+// read in two scopes, a name that appears while a loop runs, a parameter
+// hiding a program variable, values that only some paths convert alike.
+TEST(Caches, RememberedNamesFollowTheChains)
+{
+    static const char* const programs[] = {
+        // «x + 1» is one compiled text, read at top level and in f.
+        "declare_variables x, r: INT\ndeclare_function f(x: INT)\nx = 5\ncounted_loop i, 1, 3\n"
+        "r = x + 1\nconsole_print r, f(i)\nnext_step i\njump finish\nf:\nreturn x + 1\nfinish:",
+        // z is declared by the loop's second pass; before that it is an error.
+        "counted_loop i, 1, 3\nconditional i = 2 then z = 7\nconsole_print i * z\nnext_step i",
+        "declare_variables i: INT\ncounted_loop i, 1, 3\nconditional i > 1 then q = q + i\n"
+        "conditional i = 1 then q = 10\nnext_step i\nconsole_print q",
+        // A CHAR reads signed in expressions; an array without index is its first element.
+        "declare_variables ch: CHAR\ndeclare_variables arr[3]: INT\nch = 200\narr[0] = 4\narr[2] = 9\n"
+        "counted_loop i, 1, 2\nconsole_print ch + 0, arr + i, -(-arr)\nnext_step i",
+        // A division by zero in a loop reports the line that divided.
+        "declare_variables a, b: INT\nb = 2\ncounted_loop i, 1, 3\nb = b - 1\na = 10 / b\nnext_step i",
+        // A name that stops being a number: a label run as a function.
+        "declare_variables r: INT\ncounted_loop i, 1, 2\nr = r + g\nnext_step i\nconsole_print r\n"
+        "jump finish\ng:\nreturn 3\nfinish:",
+        // A read-only target keeps refusing, however often the line runs.
+        "declare_constants k = 4\ncounted_loop i, 1, 2\nconsole_print k\nk = i\nnext_step i",
+    };
+    for (const char* p : programs) runBothWays(p, "remembered names");
+}
+
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
@@ -190,7 +217,7 @@ TEST(Caches, RandomProgramsRunAlike)
         if (::testing::Test::HasFailure()) break;   // one program's report is enough
     }
     // Both endings are well represented.
-    EXPECT_GT(finished, 500);
+    EXPECT_GT(finished, 300);
     EXPECT_GT(failed, 500);
 }
 
