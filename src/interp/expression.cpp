@@ -191,7 +191,10 @@ struct Value {
     double number;
     char* text;
     size_t length;
-    NameSite* site;   // a compiled plain name: where it was last found
+    // A compiled plain name: where it was last found; with `element`, a
+    // compiled «name[index]»: where both names were.
+    NameSite* site;
+    bool element;
 };
 
 // The results of one flat level and where the level stopped: at its ")" or
@@ -216,6 +219,7 @@ struct Operand {
     Type type = Literal;
     bool negate = false;     // an odd number of unary minuses before it
     bool plain = false;      // Name: a letter, then letters, digits and "_"
+    bool element = false;    // Name: «name[index]», both plain
     uint8_t slot = 0;        // Slot: the group result it reads
     uint8_t argCount = 0;    // Call: its argument slots, from firstArg on
     uint16_t firstArg = 0;
@@ -223,7 +227,7 @@ struct Operand {
     uint32_t text = 0;       // String, Name, Call, Named: offset in the pool
     uint32_t length = 0;
     double number = 0;       // Literal
-    NameSite site{};         // Name, when plain: where it was last found
+    NameSite site[2]{};      // Name, plain or element: where its names were found
 };
 
 // One operation of a ","-separated run, in the order the text evaluator's
@@ -246,7 +250,7 @@ struct CompiledLevel {
 struct CompiledExpression {
     // Only numbers, plain names and operators without ",": with every name
     // found where it was last time and holding a number, the expression is
-    // run on doubles alone (Evaluator::runNumbers).
+    // run on doubles alone (runNumbers).
     bool numeric = false;
     std::vector<Operand> operands;
     std::vector<Op> ops;
@@ -267,7 +271,6 @@ public:
 
     double run(const char* text);
     double run(CompiledExpression& code);
-    bool runNumbers(CompiledExpression& code, double& result);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
@@ -794,7 +797,18 @@ bool Evaluator::nameOrCall(char*& p, Value& v)
 bool Evaluator::resolve(Value& v)
 {
     const bool negated = v.negated;
-    Variable* var = vm.findVariable(v.text, nullptr, true, v.site);
+    Variable* var;
+    if (v.element) {
+        var = vm.elementBySites(v.site);
+        if (!var) {
+            Value copy{};
+            if (!newText(v.text, v.length, copy)) return false;
+            var = vm.findVariable(copy.text, nullptr, true);
+            vm.rememberElement(v.text, var, v.site);
+        }
+    } else {
+        var = vm.findVariable(v.text, nullptr, true, v.site);
+    }
     if (!var) {
         if (vm.errorCode) return false;
         // A function that left no result: its value is not defined; 0.
@@ -816,6 +830,22 @@ bool Evaluator::resolve(Value& v)
     return true;
 }
 
+// The number a variable's selected element holds (its data is there).
+inline double numberIn(const Variable* var)
+{
+    const char* d = var->data;
+    switch (var->type) {
+    case TypeDouble: { double x; std::memcpy(&x, d, 8); return x; }
+    case TypeChar: return static_cast<signed char>(*d);
+    case TypeInt: { int32_t x; std::memcpy(&x, d, 4); return x; }
+    case TypeWord: { uint16_t x; std::memcpy(&x, d, 2); return x; }
+    case TypeFloat: { float x; std::memcpy(&x, d, 4); return x; }
+    case TypeInt64: { int64_t x; std::memcpy(&x, d, 8); return static_cast<double>(x); }
+    case TypeUInt64: { uint64_t x; std::memcpy(&x, d, 8); return static_cast<double>(x); }
+    default: { uint32_t x; std::memcpy(&x, d, 4); return x; }   // UINT and handles
+    }
+}
+
 // The value of a variable's selected element, strings copied out so that a
 // later function cannot change them under the evaluation.
 bool Evaluator::valueOf(Variable* var, Value& v)
@@ -831,17 +861,7 @@ bool Evaluator::valueOf(Variable* var, Value& v)
             limit = static_cast<size_t>(var->capacity);   // «s[1]» is one character
         return newText(d ? d : "", d ? strnlen(d, limit) : 0, v);
     }
-    if (!d) return true;
-    switch (var->type) {
-    case TypeDouble: { double x; std::memcpy(&x, d, 8); v.number = x; break; }
-    case TypeChar: v.number = static_cast<signed char>(*d); break;
-    case TypeInt: { int32_t x; std::memcpy(&x, d, 4); v.number = x; break; }
-    case TypeWord: { uint16_t x; std::memcpy(&x, d, 2); v.number = x; break; }
-    case TypeFloat: { float x; std::memcpy(&x, d, 4); v.number = x; break; }
-    case TypeInt64: { int64_t x; std::memcpy(&x, d, 8); v.number = static_cast<double>(x); break; }
-    case TypeUInt64: { uint64_t x; std::memcpy(&x, d, 8); v.number = static_cast<double>(x); break; }
-    default: { uint32_t x; std::memcpy(&x, d, 4); v.number = x; break; }   // UINT and handles
-    }
+    if (d) v.number = numberIn(var);
     return true;
 }
 
@@ -913,6 +933,22 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     return ok;
 }
 
+// "%d" without the formatter, which every numeric argument of a call went
+// through.
+void writeInteger(char* out, int32_t value)
+{
+    char digits[12];
+    int n = 0;
+    uint32_t u = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (value < 0) *out++ = '-';
+    while (n) *out++ = digits[--n];
+    *out = 0;
+}
+
 // Writes one placeholder's value as the next argument text of a call.
 bool Evaluator::writeArgument(Statement* st, const Value& v)
 {
@@ -922,7 +958,7 @@ bool Evaluator::writeArgument(Statement* st, const Value& v)
     case Kind::Number: {
         const double d = v.number;
         if (d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d))) {
-            std::snprintf(a, ArgSize, "%d", static_cast<int32_t>(d));
+            writeInteger(a, static_cast<int32_t>(d));
         } else if (std::snprintf(a, ArgSize, "%.16f", d) >= ArgSize) {
             // Too long for the argument (beyond 10^238): exponent form, which
             // still holds a "." and so is read back as the same double.
@@ -1096,7 +1132,7 @@ bool Compiler::onlyNumbers() const
 {
     for (const Operand& o : code.operands) {
         const bool number = o.type == Operand::Literal || o.type == Operand::Constant || o.type == Operand::Slot;
-        if (!number && !(o.type == Operand::Name && o.plain)) return false;
+        if (!number && !(o.type == Operand::Name && (o.plain || o.element))) return false;
     }
     for (Op op : code.ops)
         if (op == Op::Comma) return false;
@@ -1191,11 +1227,8 @@ bool Compiler::operand(char*& p, Operand& o)
     p = end;
     if (!isPlaceholder(static_cast<unsigned char>(*p))) {
         o.type = Operand::Name;
-        o.plain = isLetter(c);
-        for (uint32_t i = 1; o.plain && i < o.length; ++i) {
-            const auto ch = static_cast<unsigned char>(code.pool[o.text + i]);
-            o.plain = isLetter(ch) || isDigit(ch) || ch == '_';
-        }
+        o.plain = isPlainName(code.pool.c_str() + o.text);
+        o.element = isElementReference(code.pool.c_str() + o.text);
         return true;
     }
     o.type = Operand::Call;
@@ -1228,11 +1261,13 @@ bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Valu
         return newText(text, o.length, v);
     case Operand::Name:
         v.kind = Kind::Name;
-        if (o.plain) {
-            // No lookup cuts into a plain name, so it is read in place.
+        if (o.plain || o.element) {
+            // No lookup cuts into a plain name, so it is read in place; an
+            // element reference is copied before a full lookup cuts it.
             v.text = const_cast<char*>(text);
             v.length = o.length;
-            v.site = &o.site;
+            v.site = o.site;
+            v.element = o.element;
             return true;
         }
         return newText(text, o.length, v);
@@ -1309,12 +1344,16 @@ double Evaluator::run(CompiledExpression& code)
 // operations in the same order as run(code), on doubles. False, having
 // changed nothing, when a name is not where it was found before or holds
 // no number: run(code) then does the lookups that may have effects.
-bool Evaluator::runNumbers(CompiledExpression& code, double& result)
+bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 {
     for (const Operand& o : code.operands) {
         if (o.type != Operand::Name) continue;
-        const Variable* var = o.site.var;
-        if (!var || o.site.version != vm.chainVersion || !var->data) return false;
+        if (o.element) {
+            if (!vm.elementData(o.site)) return false;
+            continue;   // elementData checked its type
+        }
+        const Variable* var = o.site[0].var;
+        if (!var || o.site[0].version != vm.chainVersion || !var->data) return false;
         switch (var->type) {
         case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
         case TypeInt64: case TypeUInt64: case TypeUInt:
@@ -1334,19 +1373,18 @@ bool Evaluator::runNumbers(CompiledExpression& code, double& result)
             case Operand::Literal: x = o.number; break;
             case Operand::Constant: x = static_cast<double>(static_cast<uint32_t>(vm.constants[o.constant])); break;
             case Operand::Slot: x = slots[o.slot]; break;
-            default: {
-                Value v;
-                valueOf(Ostrin::selectWhole(o.site.var), v);
-                x = v.number;
+            default:
+                x = numberIn(o.element ? vm.elementBySites(o.site) : Ostrin::selectWhole(o.site[0].var));
                 break;
-            }
             }
             vals[k] = o.negate ? -x : x;
         }
         const Step* step = code.steps.data() + cl.firstStep;
         for (int k = 0; k < cl.opCount; ++k, ++step)
-            if (const int failed = arithmetic(step->op, vals[step->dst], vals[step->src])) return fail(failed), true;
-        if (cl.operandCount == 0) return fail(ErrMalformed), true;
+            if (const int failed = arithmetic(step->op, vals[step->dst], vals[step->src])) {
+                vm.fail(failed);
+                return true;
+            }
         slots[cl.firstSlot] = vals[0];
     }
     result = slots[code.levels.back().firstSlot];
@@ -1429,7 +1467,6 @@ CompiledExpression* ExpressionCache::find(const char* text)
 double Ostrin::evaluate(const char* text, CompiledExpression** known)
 {
     if (stackLow()) return fail(ErrStackFull), 0;
-    Evaluator e(*this);
     if (useCaches && text) {
         CompiledExpression* code = known ? *known : nullptr;
         if (!code) {
@@ -1439,11 +1476,11 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
         }
         if (code) {
             double result = 0;
-            if (code->numeric && e.runNumbers(*code, result)) return errorCode ? 0 : result;
-            return e.run(*code);
+            if (code->numeric && runNumbers(*this, *code, result)) return errorCode ? 0 : result;
+            return Evaluator(*this).run(*code);
         }
     }
-    return e.run(text);
+    return Evaluator(*this).run(text);
 }
 
 bool Ostrin::isCompiled(const char* text)

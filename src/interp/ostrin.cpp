@@ -12,6 +12,7 @@ Ostrin::Ostrin()
     fillHandlerTable();
     fillConstantTable();
     statementPool.reserve(StatementPoolSize);
+    variablePool.reserve(VariablePoolSize);
     console = defaultConsole();
     linkBuiltIns();
 }
@@ -181,6 +182,8 @@ void Ostrin::release()
         std::free(st);
     }
     statementPool.clear();
+    for (Variable* v : variablePool) std::free(v);
+    variablePool.clear();
     std::free(workBuffer);
     workBuffer = nullptr;
     std::free(controlStack);

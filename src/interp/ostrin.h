@@ -117,6 +117,19 @@ public:
     // changes) remembers where a plain name was found, so the next lookup
     // from there costs a comparison while no chain has changed.
     Variable* defineVariable(char* name, int type, uint32_t count, Variable* chain);
+    // «name[index]» (isElementReference) through the sites of its two
+    // names: the element selected, or null having changed nothing when a
+    // site is stale or the reference is no numeric element in range.
+    Variable* elementBySites(const NameSite* sites);
+    // The address elementBySites would select, or null.
+    char* elementData(const NameSite* sites) const;
+    // After a full lookup of such a reference found `found`, fills the two
+    // sites, so the next lookup from there goes by elementBySites.
+    void rememberElement(const char* ref, Variable* found, NameSite* sites);
+    // A zeroed variable record, and its return: every call makes and drops
+    // its parameters, so records are kept for reuse rather than freed.
+    Variable* newVariableRecord();
+    void dropVariableRecord(Variable* v);
     Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr);
     void freeVariables(Variable* chain, bool stopAtBorrowed);
     uint32_t recordSize(Variable* head);
@@ -191,6 +204,8 @@ public:
     // Full-size statements given back by nested calls, kept for reuse.
     static constexpr size_t StatementPoolSize = 64;
     std::vector<Statement*> statementPool;
+    static constexpr size_t VariablePoolSize = 256;
+    std::vector<Variable*> variablePool;
 
     Statement* mainStatement = nullptr;
     Statement* innerStatement = nullptr;

@@ -53,3 +53,30 @@ bool sameName(const char* a, const char* b, int limit)
     }
     return true;
 }
+
+size_t plainNameLength(const char* p)
+{
+    const auto letter = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (!letter(static_cast<unsigned char>(*p))) return 0;
+    size_t n = 1;
+    for (;; ++n) {
+        const auto c = static_cast<unsigned char>(p[n]);
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') break;
+    }
+    return n <= 30 ? n : 0;
+}
+
+bool isPlainName(const char* p)
+{
+    const size_t n = plainNameLength(p);
+    return n > 0 && p[n] == 0;
+}
+
+bool isElementReference(const char* p)
+{
+    const size_t name = plainNameLength(p);
+    if (!name || p[name] != '[') return false;
+    const char* index = p + name + 1;
+    const size_t n = plainNameLength(index);
+    return n > 0 && index[n] == ']' && index[n + 1] == 0;
+}

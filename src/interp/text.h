@@ -1,6 +1,8 @@
 // Small helpers over 8-bit, zero-terminated texts that every handler shares.
 #pragma once
 
+#include <cstddef>
+
 // The first character that is neither space nor tab; null gives null.
 char* skipBlanks(char* text);
 inline const char* skipBlanks(const char* text) { return skipBlanks(const_cast<char*>(text)); }
@@ -16,6 +18,14 @@ char* copyText(char* dest, const char* src, int n);
 // First occurrence of c outside double quotes and, when asked, outside
 // square brackets and parentheses; null when there is none.
 char* findOutside(char* text, char c, bool watchBrackets, bool watchParens);
+
+// Length of the plain name at the start of p (a letter, then letters,
+// digits and "_", at most 30 characters); 0 when none starts there.
+size_t plainNameLength(const char* p);
+// The whole text is a plain name.
+bool isPlainName(const char* p);
+// The whole text is «name[index]», both plain names, without blanks.
+bool isElementReference(const char* p);
 
 // ASCII-only case-insensitive comparison of names (at most `limit` characters).
 bool sameName(const char* a, const char* b, int limit);

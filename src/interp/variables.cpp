@@ -70,6 +70,82 @@ struct Cut {
 
 }  // namespace
 
+namespace {
+
+bool holdsNumber(int type)
+{
+    switch (type) {
+    case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
+    case TypeInt64: case TypeUInt64: case TypeUInt:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+char* Ostrin::elementData(const NameSite* sites) const
+{
+    const Variable* a = sites[0].var;
+    const Variable* index = sites[1].var;
+    if (!a || !index || sites[0].version != chainVersion || sites[1].version != chainVersion) return nullptr;
+    if (errorCode || !useCaches || !holdsNumber(a->type) || !a->base || index->type != TypeInt || !index->data)
+        return nullptr;
+    int32_t i;
+    std::memcpy(&i, index->data, sizeof i);
+    if (i < 0 || i >= a->dims[0]) return nullptr;   // the full lookup reports it
+    return a->base + static_cast<size_t>(i) * static_cast<size_t>(typeSize(a->type));
+}
+
+Variable* Ostrin::elementBySites(const NameSite* sites)
+{
+    char* d = elementData(sites);
+    if (!d) return nullptr;
+    sites[0].var->data = d;
+    return sites[0].var;
+}
+
+void Ostrin::rememberElement(const char* ref, Variable* found, NameSite* sites)
+{
+    if (!found || errorCode || !useCaches || !holdsNumber(found->type)) return;
+    char name[NameLength + 1], index[NameLength + 1];
+    const size_t n = plainNameLength(ref);
+    const size_t k = plainNameLength(ref + n + 1);
+    std::memcpy(name, ref, n);
+    name[n] = 0;
+    std::memcpy(index, ref + n + 1, k);
+    index[k] = 0;
+    // The plain lookup of the array selects all of it: the element the full
+    // lookup chose is put back whatever the sites came to.
+    char* selected = found->data;
+    const bool same = findVariable(name, nullptr, false, &sites[0]) == found &&
+                      findVariable(index, nullptr, false, &sites[1]) && elementData(sites) == selected;
+    if (!same) sites[0].var = sites[1].var = nullptr;
+    errorCode = 0;
+    found->data = selected;
+}
+
+Variable* Ostrin::newVariableRecord()
+{
+    if (variablePool.empty()) return static_cast<Variable*>(std::calloc(1, sizeof(Variable)));
+    Variable* v = variablePool.back();
+    variablePool.pop_back();
+    std::memset(v, 0, sizeof *v);
+    return v;
+}
+
+void Ostrin::dropVariableRecord(Variable* v)
+{
+    if (!v) return;
+    // The pool's storage is reserved up front: keeping a record never allocates.
+    if (variablePool.size() < variablePool.capacity()) {
+        variablePool.push_back(v);
+        return;
+    }
+    std::free(v);
+}
+
 Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable* chain)
 {
     Cut bracketCut;
@@ -91,7 +167,7 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
             return nullptr;
         }
 
-    auto* v = static_cast<Variable*>(std::calloc(1, sizeof(Variable)));
+    Variable* v = newVariableRecord();
     if (!v) {
         failOnce(ErrNoMemory);
         return nullptr;
@@ -106,7 +182,7 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
 
     // Unlinked until complete, so a failure leaves the chain as it was.
     auto discard = [&](int code) -> Variable* {
-        std::free(v);
+        dropVariableRecord(v);
         failOnce(code);
         return nullptr;
     };
@@ -129,7 +205,7 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
                 if (c == '(' || c == '@' || isLetter(c) || c == 0xFF) {
                     dim = wholeNumber(evaluate(dimText));
                     if (errorCode) {
-                        std::free(v);
+                        dropVariableRecord(v);
                         return nullptr;
                     }
                 } else {
@@ -366,12 +442,20 @@ Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing, Na
         return v;
     };
 
-    Variable* v = searchChain(chain ? chain : &stdoutVar, ref);
+    // A plain name has no pointer, index or member to follow: the search
+    // is the comparison of names alone.
+    const size_t keyLength = found ? std::strlen(key) : 0;
+    auto search = [&](Variable* first) {
+        if (!found) return searchChain(first, ref);
+        Variable* v = byName(first, key, keyLength);
+        return v ? selectWhole(v) : nullptr;
+    };
+    Variable* v = search(chain ? chain : &stdoutVar);
     if (v) return remember(v);
     // Inside a subroutine the top-level program's variables stay visible;
     // the locals of intermediate callers do not.
     if (!chain && !errorCode && !scopeStack.empty()) {
-        v = searchChain(scopeStack.front(), ref);
+        v = search(scopeStack.front());
         if (v) return remember(v);
     }
     if (errorCode) return nullptr;   // an index failed: keep its code
@@ -493,7 +577,7 @@ void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed)
             if (v->data && !v->sharedData) std::free(v->data);
             if (lastVariable == v) lastVariable = prev;
             if (prev) prev->next = nullptr;
-            std::free(v);
+            dropVariableRecord(v);
         }
         v = prev;
     }

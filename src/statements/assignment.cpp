@@ -420,27 +420,17 @@ int classOf(Ostrin& o, Statement*& scratch, const char* value)
 // per line and then runs without cutting its value out of the list. Looking
 // up a plain name has no side effects, so when the short way does not
 // apply, the general one may look it up again.
-enum Shape : uint8_t { ShapeUnknown, ShapeSingle, ShapeList };
-
-bool isPlainName(const char* p)
-{
-    const auto isAlpha = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (!isAlpha(static_cast<unsigned char>(*p))) return false;
-    size_t n = 1;
-    for (; p[n]; ++n) {
-        const auto c = static_cast<unsigned char>(p[n]);
-        if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '_') return false;
-    }
-    return n <= NameLength;
-}
+// «name[index]» with a plain index is looked up the same way.
+enum Shape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList };
 
 Shape shapeOf(const Statement* st)
 {
-    if (st->argCount != 2 || !isPlainName(st->args[0])) return ShapeList;
+    if (st->argCount != 2) return ShapeList;
     const char* value = st->args[1];
     const size_t n = std::strlen(value);
     if (n == 0 || isBlank(value[0]) || isBlank(value[n - 1]) || *valueEnd(value)) return ShapeList;
-    return ShapeSingle;
+    if (isPlainName(st->args[0])) return ShapeSingle;
+    return isElementReference(st->args[0]) ? ShapeElement : ShapeList;
 }
 
 }  // namespace
@@ -451,9 +441,15 @@ Statement* Ostrin::assignment(Statement* st)
     char* target = skipBlanks(st->args[0]);
     LineMemo* memo = st->memo;
     if (memo && memo->shape == ShapeUnknown) memo->shape = shapeOf(st);
-    if (memo && memo->shape == ShapeSingle) {
+    if (memo && (memo->shape == ShapeSingle || memo->shape == ShapeElement)) {
         const uint8_t before = errorCode;
-        Variable* v = findVariable(target, nullptr, false, &memo->names[0]);
+        Variable* v;
+        if (memo->shape == ShapeSingle) {
+            v = findVariable(target, nullptr, false, &memo->names[0]);
+        } else if (!(v = elementBySites(memo->names))) {
+            v = findVariable(target, nullptr, false);
+            rememberElement(target, v, memo->names);
+        }
         if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
             Destination d{v, v->data, v->capacity};
             const bool stored = st->argClass[1] == ClassExpression

@@ -336,7 +336,7 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
 // or null with the error set (nothing is left allocated then).
 Variable* Ostrin::bindParameters(Statement* st, Variable* label)
 {
-    auto* head = static_cast<Variable*>(std::calloc(1, sizeof(Variable)));
+    Variable* head = newVariableRecord();
     if (!head) {
         fail(ErrNoMemory);
         return nullptr;
