@@ -24,6 +24,7 @@ Statement* Ostrin::newStatement(int argCount)
         Statement* st = statementPool.back();
         statementPool.pop_back();
         st->argCount = 0;
+        lentArgsBack(st);
         st->argText = st->buffer;
         st->buffer[0] = 0;
         st->memo = nullptr;
@@ -44,13 +45,22 @@ Statement* Ostrin::newStatement(int argCount)
     st->argCount = 0;
     st->argText = buffer;
     st->memo = nullptr;
+    st->lent = false;
     buffer[0] = 0;
     return st;
+}
+
+void lentArgsBack(Statement* st)
+{
+    if (!st->lent) return;
+    for (int i = 0; i < MaxArgs; ++i) st->args[i] = st->buffer + i * ArgSize;
+    st->lent = false;
 }
 
 void Ostrin::deleteStatement(Statement* st)
 {
     if (!st) return;
+    lentArgsBack(st);
     if (st->args[MaxArgs - 1] && statementPool.size() < StatementPoolSize) {
         statementPool.push_back(st);
         return;
@@ -229,6 +239,7 @@ static char* dropOuterParentheses(int opcode, char* text)
 
 int Ostrin::decodeStatement(Statement* st, char* line)
 {
+    lentArgsBack(st);
     st->memo = nullptr;
     st->resultType = NoResult;
     st->toFile = 0;

@@ -152,6 +152,31 @@ int Ostrin::collectLabels()
     return ok;
 }
 
+// Handlers that never write into their argument texts, nor cut them while
+// something else runs that could decode the same line: their line's texts
+// are lent rather than copied. A name with an index expression is cut at
+// its bracket while the index runs, so only plain names and «name[index]»
+// with a plain index qualify where a handler looks a name up.
+static bool onlyReadsArguments(const Statement* st)
+{
+    const auto readsName = [](const char* text) { return isPlainName(text) || isElementReference(text); };
+    switch (st->opcode) {
+    case 3:   // next step
+        return st->argCount == 1 && isPlainName(st->args[0]);
+    case 4: case 5: case 6: case 7: case 55:   // while, conditionals, else: the line text alone
+        return true;
+    case 20:  // assignment of one value
+        if (st->argCount != 2 || !readsName(st->args[0])) return false;
+        switch (st->argClass[1]) {
+        case ClassNumber: case ClassString: case ClassExpression: return true;
+        case ClassVariable: return readsName(st->args[1]);
+        default: return false;
+        }
+    default:
+        return false;
+    }
+}
+
 // A line as decoding leaves it. Statement lines, assignments and label
 // lines decode the same way every time; a plain line that calls a label
 // depends on the label existing then, so it is decoded each time it runs.
@@ -164,6 +189,7 @@ struct Ostrin::DecodedLine {
     char* argText;           // null: argTextOffset into the statement's buffer
     int32_t argTextOffset;
     BlockEnd blockEnd;
+    bool lends;              // its handler only reads its arguments
     LineMemo memo;
     uint8_t argClass[MaxArgs];
     uint16_t argLength[MaxArgs];
@@ -201,11 +227,22 @@ int Ostrin::decodeLine(Statement* st)
         st->argCount = d.argCount;
         st->resultType = NoResult;
         st->toFile = 0;
-        const char* from = d.args;
-        for (int i = 0; i < d.argCount; ++i) {
-            std::memcpy(st->args[i], from, d.argLength[i] + 1u);
-            from += d.argLength[i] + 1u;
-            st->argClass[i] = d.argClass[i];
+        char* from = d.args;
+        // Only full-size statements lend: their buffer layout is known.
+        if (d.lends && (st->lent || st->args[MaxArgs - 1])) {
+            for (int i = 0; i < d.argCount; ++i) {
+                st->args[i] = from;
+                from += d.argLength[i] + 1u;
+                st->argClass[i] = d.argClass[i];
+            }
+            st->lent = true;
+        } else {
+            lentArgsBack(st);
+            for (int i = 0; i < d.argCount; ++i) {
+                std::memcpy(st->args[i], from, d.argLength[i] + 1u);
+                from += d.argLength[i] + 1u;
+                st->argClass[i] = d.argClass[i];
+            }
         }
         st->argText = d.argText ? d.argText : st->buffer + d.argTextOffset;
         st->memo = &d.memo;
@@ -233,6 +270,7 @@ int Ostrin::decodeLine(Statement* st)
     d.argText = inBuffer ? nullptr : st->argText;
     d.argTextOffset = inBuffer ? static_cast<int32_t>(st->argText - st->buffer) : 0;
     d.args = args;
+    d.lends = d.argText && onlyReadsArguments(st);
     d.opcode = st->opcode;
     d.argCount = static_cast<uint8_t>(st->argCount);
     d.state = DecodedLine::Cached;
@@ -286,6 +324,7 @@ int Ostrin::run()
         if (!goOn || lineIndex >= lineCount || errorCode) break;
     }
 
+    lentArgsBack(st);   // the lines' kept forms go with the next run
     const int result = errorCode == 0 ? 1 : 0;
     reportError();
     consoleOpen = false;

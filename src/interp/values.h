@@ -135,7 +135,15 @@ struct Statement {
     // The memo of the line being run, or null: no caches, or a statement
     // that is not a line of the program (an inline branch, a function call).
     LineMemo* memo;
+    // args point into the line's kept decoded form instead of the buffer,
+    // for a handler known only to read them; anything that decodes into
+    // the statement or hands it on points them back first (lentArgsBack).
+    bool lent;
 };
+
+// Points a statement's arguments back at its own buffer after a line lent
+// its texts.
+void lentArgsBack(Statement* st);
 
 // A named, typed record in a variable chain (allocated zeroed).
 struct Variable {
