@@ -177,7 +177,7 @@ enum class Kind : uint8_t { Empty, Number, String, Name };
 
 char* innermostGroup(char* work);
 bool parseOp(char*& p, Op& op);
-int arithmetic(Op op, double& x, double y);
+inline int arithmetic(Op op, double& x, double y);
 
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
@@ -598,8 +598,11 @@ bool Evaluator::apply(Op op, Value& a, const Value& b)
     return code == ErrNone || fail(code);
 }
 
+// True when d truncates to a 32-bit integer (NaN does not).
+inline bool fitsInt32(double d) { return d > -2147483649.0 && d < 2147483648.0; }
+
 // x = x op y on numbers; 0, or the error code.
-int arithmetic(Op op, double& x, double y)
+inline int arithmetic(Op op, double& x, double y)
 {
     switch (op) {
     case Op::Pow: x = std::pow(x, y); break;
@@ -609,6 +612,14 @@ int arithmetic(Op op, double& x, double y)
         x = x / y;
         break;
     case Op::Mod: {
+        // Within 32 bits the truncations and the remainder are the same,
+        // without the 64-bit helpers a 32-bit build would call.
+        if (fitsInt32(x) && fitsInt32(y)) {
+            const int32_t i = static_cast<int32_t>(x), j = static_cast<int32_t>(y);
+            if (j == 0) return ErrDivideByZero;
+            x = j == -1 ? 0 : i % j;
+            break;
+        }
         const int64_t i = truncToInt64(x), j = truncToInt64(y);
         if (j == 0) return ErrDivideByZero;
         x = static_cast<double>(j == -1 ? 0 : i % j);   // INT64_MIN % -1 traps
@@ -1346,14 +1357,27 @@ double Evaluator::run(CompiledExpression& code)
 // no number: run(code) then does the lookups that may have effects.
 bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 {
-    for (const Operand& o : code.operands) {
+    for (Operand& o : code.operands) {
         if (o.type != Operand::Name) continue;
         if (o.element) {
             if (!vm.elementData(o.site)) return false;
             continue;   // elementData checked its type
         }
+        // A plain name is looked up again where the chains changed (a
+        // subroutine's parameters are new records on every call): that
+        // lookup has no effects, and a name it does not find is left to
+        // run(code), which may run it as a function.
+        if (o.site[0].version != vm.chainVersion || !o.site[0].var) {
+            if (vm.errorCode) return false;
+            Variable* found = vm.findVariable(const_cast<char*>(code.pool.data() + o.text), nullptr, false, o.site);
+            if (!found) {
+                vm.errorCode = 0;
+                return false;
+            }
+            if (o.site[0].var != found || o.site[0].version != vm.chainVersion) return false;
+        }
         const Variable* var = o.site[0].var;
-        if (!var || o.site[0].version != vm.chainVersion || !var->data) return false;
+        if (!var->data) return false;
         switch (var->type) {
         case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
         case TypeInt64: case TypeUInt64: case TypeUInt:

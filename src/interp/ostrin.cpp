@@ -69,14 +69,14 @@ void Ostrin::linkBuiltIns()
     precVar.prev = &stdinVar;
     precVar.next = nullptr;
     lastVariable = &precVar;
-    ++chainVersion;
+    chainsChanged(false);
 }
 
 // The chain after "DECIMAL_PREC" is the running scope; a subroutine call
 // swaps it for its locals.
-void Ostrin::setRunningChain(Variable* chain)
+void Ostrin::setRunningChain(Variable* chain, bool confined)
 {
-    ++chainVersion;
+    chainsChanged(confined);
     precVar.next = chain;
     if (chain) chain->prev = &precVar;
     Variable* last = &precVar;

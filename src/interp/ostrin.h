@@ -131,7 +131,8 @@ public:
     Variable* newVariableRecord();
     void dropVariableRecord(Variable* v);
     Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr);
-    void freeVariables(Variable* chain, bool stopAtBorrowed);
+    // `confined`: the chain is the running call's own (see chainsChanged).
+    void freeVariables(Variable* chain, bool stopAtBorrowed, bool confined = false);
     uint32_t recordSize(Variable* head);
     char* packRecord(Variable* head, char* out);
     char* unpackRecord(Variable* head, char* in);
@@ -142,8 +143,13 @@ public:
     Variable* runningChain() const { return precVar.next; }
     // A variable found without an index: an indexed one back at its first
     // element, a string at its whole capacity. Returns v.
-    static Variable* selectWhole(Variable* v);
-    void setRunningChain(Variable* chain);
+    static Variable* selectWhole(Variable* v)
+    {
+        if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
+        if (v->indexed) v->data = v->base;
+        return v;
+    }
+    void setRunningChain(Variable* chain, bool confined = false);
 
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0
@@ -262,6 +268,17 @@ public:
     // or freed, a scope entered or left), so a remembered lookup can tell
     // it is still right.
     uint64_t chainVersion = 0;   // 64 bits: it never wraps back onto a remembered value
+    // Every change takes a version never used before. A call's own changes
+    // (its parameters, its locals, entering and leaving its scope) are
+    // invisible to its caller once it returns: when nothing else changed
+    // meanwhile (outsideChanges stayed), the caller's version is restored,
+    // so what the caller found before the call stays found.
+    uint64_t versionClock = 0;
+    uint64_t outsideChanges = 0;
+    void chainsChanged(bool confined) {
+        chainVersion = ++versionClock;
+        if (!confined) ++outsideChanges;
+    }
     // Where plain names (a letter, then letters, digits and "_") were last
     // found, each entry valid while chainVersion stays as it was then.
     struct FoundName {

@@ -254,8 +254,13 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
         if (type == TypeIString) v->type = TypeString;
     }
 
+    // A chain no lookup reaches (parameters being made, record members,
+    // a private holder) changes nothing anyone found. Inside a call the
+    // running chain is the call's own.
+    bool visible = !chain || chain == precVar.next;
+    for (size_t i = 0; !visible && i < scopeStack.size(); ++i) visible = scopeStack[i] == chain;
+    if (visible) chainsChanged(!scopeStack.empty() && (!chain || chain == precVar.next));
     Variable* last = lastOf(chain ? chain : &stdoutVar);
-    ++chainVersion;
     last->next = v;
     v->prev = last;
     if (!chain) lastVariable = v;
@@ -369,13 +374,6 @@ Variable* Ostrin::searchChain(Variable* first, char* ref)
         if (!member) failOnce(ErrUndefined);
         return member;
     }
-    return v;
-}
-
-Variable* Ostrin::selectWhole(Variable* v)
-{
-    if (v->type == TypeString && v->width == 1) v->capacity = v->dims[0];
-    if (v->indexed) v->data = v->base;
     return v;
 }
 
@@ -557,10 +555,10 @@ void Ostrin::releaseObjects(Variable* v)
     }
 }
 
-void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed)
+void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed, bool confined)
 {
     if (!chain) return;
-    ++chainVersion;
+    chainsChanged(confined);
     Variable* last = lastOf(chain);
     for (Variable* v = last; v; v = v == chain ? nullptr : v->prev)
         if (!v->builtIn) releaseObjects(v);

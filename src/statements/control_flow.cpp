@@ -386,31 +386,35 @@ Statement* Ostrin::call(Statement* st)
     Variable* label = findLabel(st->args[0]);
     if (!label) return nullptr;
 
+    // The arguments are read in the caller's scope, before the call's own
+    // is entered (no lookup can tell the difference, and what the caller
+    // found stays found).
+    const uint64_t callerVersion = chainVersion, outsideBefore = outsideChanges;
     Variable* callerChain = runningChain();
-    scopeStack.push_back(callerChain);
-    ++chainVersion;
     Variable* params = nullptr;
     if (label->members) {
         params = bindParameters(st, label);
-        if (!params) {
-            scopeStack.pop_back();
-            ++chainVersion;
-            return nullptr;
-        }
+        if (!params) return nullptr;
     }
+    scopeStack.push_back(callerChain);
+    chainsChanged(true);
+    auto backToCaller = [&] {
+        if (outsideChanges == outsideBefore) chainVersion = callerVersion;
+    };
 
     // The nested loop needs a statement record of its own: the caller's is
     // still being executed (and may be an expression's function call).
     Statement* body = newStatement(MaxArgs);
     if (!body) {
-        if (params) freeVariables(params, false);
+        if (params) freeVariables(params, false, true);
         scopeStack.pop_back();
-        ++chainVersion;
+        chainsChanged(true);
+        backToCaller();
         failOnce(ErrNoMemory);
         return nullptr;
     }
 
-    setRunningChain(params);
+    setRunningChain(params, true);
     lineIndex = static_cast<uint32_t>(label->capacity) + 1;
     const bool returned = runNested(body);
     st->resultType = body->resultType;
@@ -419,12 +423,13 @@ Statement* Ostrin::call(Statement* st)
     // The subroutine's own variables go first, while they are the running
     // chain; the parameter copies after them keep only borrowed storage.
     Variable* locals = runningChain();
-    if (locals != callerChain) freeVariables(locals, true);
+    if (locals != callerChain) freeVariables(locals, true, true);
     assert(!scopeStack.empty());
     Variable* saved = scopeStack.back();
     scopeStack.pop_back();
-    setRunningChain(saved);
-    if (params) freeVariables(params, false);
+    setRunningChain(saved, true);
+    if (params) freeVariables(params, false, true);
+    backToCaller();
 
     --lineIndex;
     if (errorCode || !returned) return nullptr;   // no error: the lines ran out

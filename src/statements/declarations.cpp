@@ -75,7 +75,7 @@ bool isSystemResult(const Ostrin& o, const Variable* v)
 // saved chain, a record instance, or none (an anonymous variable).
 void unlink(Ostrin& o, Variable* v)
 {
-    ++o.chainVersion;
+    o.chainsChanged(false);
     bool headOfSaved = false;
     for (Variable*& saved : o.scopeStack)
         if (saved == v) {

@@ -201,6 +201,16 @@ TEST(Caches, RememberedNamesFollowTheChains)
         // A name that stops being a number: a label run as a function.
         "declare_variables r: INT\ncounted_loop i, 1, 2\nr = r + g\nnext_step i\nconsole_print r\n"
         "jump finish\ng:\nreturn 3\nfinish:",
+        // What a caller found survives a call only if the call changed
+        // nothing but its own scope: here it frees the caller's variable,
+        // and then defines one of that name again as its own local.
+        "declare_variables a, r: INT\na = 1\ncounted_loop i, 1, 3\nr = r + a\nconsole_print r\ng\nnext_step i\n"
+        "jump finish\ng:\nconditional i = 2 then free_variables a\nreturn\nfinish:",
+        "declare_variables a: INT\na = 5\ncounted_loop i, 1, 3\nconsole_print a + i, h(i)\nnext_step i\n"
+        "jump finish\nh:\na = 7\nreturn a * 2\nfinish:",
+        // Parameters are new records on every call, found again each time.
+        "declare_function p(x: INT, y: DOUBLE)\ncounted_loop i, 1, 4\nconsole_print p(i, i / 2)\nnext_step i\n"
+        "jump finish\np:\nreturn x * 10 + y\nfinish:",
         // A read-only target keeps refusing, however often the line runs.
         "declare_constants k = 4\ncounted_loop i, 1, 2\nconsole_print k\nk = i\nnext_step i",
     };
