@@ -493,7 +493,14 @@ Statement* Ostrin::returnStatement(Statement* st)
 Statement* Ostrin::conditional(Statement* st)
 {
     char* text = st->argText;
-    char* then = findToken(text, ThenToken);
+    // Whether the line is a block conditional is a fact of its text: the
+    // memo keeps it (1 block, 2 with a then-branch).
+    LineMemo* memo = st->memo;
+    char* then = nullptr;
+    if (!memo || memo->shape != 1) {
+        then = findToken(text, ThenToken);
+        if (memo) memo->shape = then ? 2 : 1;
+    }
     if (!then) {
         // Block form: a false condition continues after the matching else
         // or end conditional.
