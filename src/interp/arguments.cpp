@@ -18,17 +18,6 @@ namespace {
 // Stands in for the text of a string variable that has no data block yet.
 char emptyText[1] = {0};
 
-bool isNumeric(int type)
-{
-    switch (type) {
-    case TypeChar: case TypeInt: case TypeFloat: case TypeWord: case TypeDouble:
-    case TypeInt64: case TypeUInt64: case TypeUInt:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool startsWithWindowToken(const char* t)
 {
     return static_cast<unsigned char>(t[0]) == 0xFE && static_cast<unsigned char>(t[1]) == 0xE4 &&
@@ -245,7 +234,7 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out)
     case KindAny:
         return true;
     case KindNumber:
-        if (isNumeric(out.type)) return true;
+        if (isNumericType(out.type)) return true;
         failOnce(ErrNotNumeric);
         return false;
     case KindInt:

@@ -1377,14 +1377,7 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
             if (o.site[0].var != found || o.site[0].version != vm.chainVersion) return false;
         }
         const Variable* var = o.site[0].var;
-        if (!var->data) return false;
-        switch (var->type) {
-        case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
-        case TypeInt64: case TypeUInt64: case TypeUInt:
-            break;
-        default:
-            return false;
-        }
+        if (!var->data || !isNumericType(var->type)) return false;
     }
     vm.stringResult = false;
     double slots[MaxTexts + 1];

@@ -33,6 +33,7 @@ enum ArgKind : int {
 
 const char* typeName(int type);       // "STRING" … "UINT"; "" out of range
 int typeSize(int type);               // element size in bytes
+bool isNumericType(int type);         // CHAR, WORD, the integers and the floats
 const char* typeFormat(int type);     // print format of one value
 
 // Run-time error numbers: shown to the user as they stand.

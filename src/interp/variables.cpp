@@ -70,27 +70,12 @@ struct Cut {
 
 }  // namespace
 
-namespace {
-
-bool holdsNumber(int type)
-{
-    switch (type) {
-    case TypeDouble: case TypeChar: case TypeInt: case TypeWord: case TypeFloat:
-    case TypeInt64: case TypeUInt64: case TypeUInt:
-        return true;
-    default:
-        return false;
-    }
-}
-
-}  // namespace
-
 char* Ostrin::elementData(const NameSite* sites) const
 {
     const Variable* a = sites[0].var;
     const Variable* index = sites[1].var;
     if (!a || !index || sites[0].version != chainVersion || sites[1].version != chainVersion) return nullptr;
-    if (errorCode || !useCaches || !holdsNumber(a->type) || !a->base || index->type != TypeInt || !index->data)
+    if (errorCode || !useCaches || !isNumericType(a->type) || !a->base || index->type != TypeInt || !index->data)
         return nullptr;
     int32_t i;
     std::memcpy(&i, index->data, sizeof i);
@@ -108,7 +93,7 @@ Variable* Ostrin::elementBySites(const NameSite* sites)
 
 void Ostrin::rememberElement(const char* ref, Variable* found, NameSite* sites)
 {
-    if (!found || errorCode || !useCaches || !holdsNumber(found->type)) return;
+    if (!found || errorCode || !useCaches || !isNumericType(found->type)) return;
     char name[NameLength + 1], index[NameLength + 1];
     const size_t n = plainNameLength(ref);
     const size_t k = plainNameLength(ref + n + 1);

@@ -29,17 +29,6 @@ namespace {
 // bitmap handle, not a resource number.
 constexpr DWORD StyleBitmapHandle = 0x10000;
 
-bool isNumber(int type)
-{
-    switch (type) {
-    case TypeChar: case TypeInt: case TypeFloat: case TypeWord: case TypeDouble:
-    case TypeInt64: case TypeUInt64: case TypeUInt:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The image strip a bitmap argument names; null when it cannot be loaded.
 // Resources load with the system's 3D colours in place of their greys.
 HBITMAP stripOf(const ArgValue& v, const std::string& name, bool isHandle)
@@ -114,7 +103,7 @@ Statement* Ostrin::addToolbar(Statement* st)
     ::SendMessageA(hwnd, TB_SETBUTTONSIZE, 0, MAKELONG(24, 23));
     ::SendMessageA(hwnd, TB_SETBITMAPSIZE, 0, MAKELONG(16, 15));
 
-    if (bitmap.type != TypeString && !isNumber(bitmap.type)) return discard(ErrArgCount);
+    if (bitmap.type != TypeString && !isNumericType(bitmap.type)) return discard(ErrArgCount);
     if (HBITMAP strip = stripOf(bitmap, bitmapName, isHandle)) {
         TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(strip)};
         ::SendMessageA(hwnd, TB_ADDBITMAP, count, reinterpret_cast<LPARAM>(&add));
