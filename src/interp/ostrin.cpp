@@ -182,8 +182,6 @@ void Ostrin::release()
         std::free(st);
     }
     statementPool.clear();
-    for (Variable* v : variablePool) std::free(v);
-    variablePool.clear();
     std::free(workBuffer);
     workBuffer = nullptr;
     std::free(controlStack);
@@ -200,6 +198,10 @@ void Ostrin::release()
     freeVariables(&stdoutVar, false);
     linkBuiltIns();
     sysFloat = sysInt = sysInt64 = sysDouble = sysString = sysPointer = nullptr;
+
+    // After the variables, whose freeing fills the pool.
+    for (Variable* v : variablePool) std::free(v);
+    variablePool.clear();
 
     freeRecordTypes();
     freeExpressions();
