@@ -263,6 +263,9 @@ public:
         uint8_t kind;
     };
     BlockEnd* blockEndOf(uint32_t line);
+    // Forgets every kept decoded line and block end, as a new run starts
+    // without them: for a host that changes a line's text between runs.
+    void forgetDecodedLines() { prepareDecodedLines(); }
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed

@@ -145,7 +145,29 @@ struct Destination {
     Variable* var;
     char* at;
     int32_t capacity;   // STRING: bytes from `at` on, terminator included
+    char* storage;      // var's own block when the destination was fixed
 };
+
+bool reaches(const Variable* first, const Variable* v)
+{
+    for (const Variable* p = first; p; p = p->next)
+        if (p == v || (p->members && reaches(p->members, v))) return true;
+    return false;
+}
+
+// Evaluating a value can run statements (a function, a statement inside the
+// expression) that free the destination: it must still be in a chain, with
+// its storage, or the store would write freed memory. The chains are
+// searched only when they changed.
+bool destinationKept(Ostrin& o, const Destination& d, uint32_t version)
+{
+    if (o.chainVersion == version) return true;
+    bool found = reaches(&o.stdoutVar, d.var);
+    for (const Variable* chain : o.scopeStack) found = found || reaches(chain, d.var);
+    if (found && (d.var->base ? d.var->base : d.var->data) == d.storage) return true;
+    o.fail(ErrUndefined);
+    return false;
+}
 
 // Copies text into a string destination, at most capacity - 1 characters.
 // A single selected character (capacity 1) takes the text's first character
@@ -257,8 +279,9 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
 bool storeExpression(Ostrin& o, const Destination& d, const char* text)
 {
     o.stringResult = false;
+    const uint32_t version = o.chainVersion;
     const double value = o.evaluate(text);
-    if (o.errorCode) return false;
+    if (o.errorCode || !destinationKept(o, d, version)) return false;
     return storeEvaluated(o, d, value, o.stringResult);
 }
 
@@ -363,11 +386,13 @@ bool convertVariable(Ostrin& o, const Destination& d, Variable* s)
 
 bool storeVariable(Ostrin& o, const Destination& d, char* text)
 {
+    const uint32_t version = o.chainVersion;
     Variable* s = o.findVariable(text, nullptr, true);
     if (!s) {
         o.failOnce(ErrUndefined);
         return false;
     }
+    if (!destinationKept(o, d, version)) return false;
     // A function label written without parentheses is called, as it is
     // inside expressions, and its result stored.
     if (s->type == TypeLabel) return storeExpression(o, d, text);
@@ -475,7 +500,7 @@ Statement* Ostrin::assignment(Statement* st)
             nextValue(&p, value);
             const int cls = pieces > 1 ? classOf(*this, scratch, value) : st->argClass[a];
             if (cls < 0) return nullptr;
-            Destination d{v, start + static_cast<size_t>(index) * step, capacity};
+            Destination d{v, start + static_cast<size_t>(index) * step, capacity, v->base ? v->base : v->data};
             if (storageEnd && d.at >= storageEnd) return fail(ErrArrayEnd);
             if (!storeValue(*this, d, cls, value)) return nullptr;
         }
