@@ -452,6 +452,43 @@ TEST(Assignment, ImplicitDeclarations)
     for (const ErrorCase& c : errors) EXPECT_EQ(c.error, runProgram(c.program).error) << c.program;
 }
 
+// A value that runs a subroutine freeing the destination leaves nothing to
+// store into: the assignment stops with error 10 instead of writing freed
+// memory. Freeing some other variable changes nothing for the store.
+TEST(Assignment, DestinationFreedByItsValue)
+{
+    struct Case { const char* decls; const char* stmt; const char* wiped; int error; };
+    const Case cases[] = {
+        {"declare_variables n: INT", "n = wipe()", "n", ErrUndefined},
+        {"declare_variables n: INT", "n = wipe", "n", ErrUndefined},          // a function label by name
+        {"declare_variables s: STRING", "s = wipe$()", "s", ErrUndefined},
+        {"declare_variables a[4]: DOUBLE", "a[2] = wipe()", "a", ErrUndefined},
+        {"declare_variables a[4]: INT", "a = 1, wipe(), 3", "a", ErrUndefined},
+        {"record_type R|declare_variables x: INT|end_record_type|declare_variables r: R",
+         "r.x = wipe()", "r", ErrUndefined},
+        {"declare_variables n, m: INT", "n = wipe()", "m", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines = splitBar(c.decls);
+        lines.push_back("declare_function wipe()");
+        lines.push_back("declare_function wipe$()");
+        lines.push_back(c.stmt);
+        const int stmtLine = static_cast<int>(lines.size());
+        lines.push_back("jump done");
+        for (const char* fn : {"wipe:", "wipe$:"}) {
+            lines.push_back(fn);
+            lines.push_back(std::string("free_variables ") + c.wiped);
+            lines.push_back(fn[4] == '$' ? "return \"gone\"" : "return 7");
+        }
+        lines.push_back("done:");
+        Ran ran = runKeep(lines);
+        ASSERT_TRUE(ran.o) << c.stmt;
+        EXPECT_EQ(c.error, ran.r.error) << c.decls << " / " << c.stmt;
+        if (c.error) EXPECT_EQ(stmtLine, ran.r.line) << c.stmt;
+        else EXPECT_EQ(7, intVar(*ran.o, "n")) << c.stmt;
+    }
+}
+
 TEST(Constants, ReadOnlyAndNamed)
 {
     Ran ran = runKeep({
