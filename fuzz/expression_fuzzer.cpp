@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Ostrin& o = prepared.fresh();
     std::string text(reinterpret_cast<const char*>(data), size);
     o.evaluate(text.c_str());
+    prepared.done();
     return 0;
 }

@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char* const kept = o.image;
     o.attachImage(image.data());
     o.run();
+    loaded.done();
     // Back to no lines, as a freshly loaded interpreter has: the decoded
     // lines go first, while the line count still sizes them.
     const bool caches = o.useCaches;

@@ -56,6 +56,60 @@ Prepared::~Prepared()
         std::fprintf(stderr, "fuzz: %lu inputs, prepared %lu times\n", inputs_, prepares_);
 }
 
+void Prepared::done() const
+{
+    if (tracing()) trace();
+}
+
+bool Prepared::tracing()
+{
+    static const bool on = std::getenv("OSTRIN_FUZZ_TRACE") != nullptr;
+    return on;
+}
+
+// A digest of what the last input left: the plain settings, and the names,
+// shapes and values of every variable. Addresses are left out (pointers,
+// record instances, objects), as they differ from process to process.
+void Prepared::trace() const
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](const void* p, size_t n) {
+        for (size_t k = 0; k < n; ++k) h = (h ^ static_cast<const unsigned char*>(p)[k]) * 1099511628211ull;
+    };
+    auto mixValue = [&](auto v) { mix(&v, sizeof v); };
+    mixValue(o_.errorCode);
+    mixValue(o_.stringResult);
+    mixValue(o_.lineIndex);
+    mixValue(o_.controlTop);
+    mixValue(o_.scopeStack.size());
+    mixValue(o_.recordTypes.size());
+    mixValue(o_.namedConstants.size());
+    mixValue(o_.decimalPrecision);
+    mixValue(o_.implicitDeclarations);
+    size_t count = 0;
+    auto add = [&](const Variable* v) {
+        ++count;
+        mix(v->name, sizeof v->name);
+        mixValue(v->type);
+        mixValue(v->count);
+        mixValue(v->capacity);
+        switch (v->type) {
+        case TypeString: case TypeChar: case TypeInt: case TypeFloat: case TypeWord:
+        case TypeDouble: case TypeInt64: case TypeUInt64: case TypeUInt: {
+            const char* start = v->indexed && v->base ? v->base : v->data;
+            size_t size;
+            if (heapBlock(start, size)) mix(start, size);
+            break;
+        }
+        default:
+            break;
+        }
+        return true;
+    };
+    eachVariable(&o_.stdoutVar, add);
+    std::fprintf(stderr, "fuzz-trace: %zu variables, state %016llx\n", count, static_cast<unsigned long long>(h));
+}
+
 void Prepared::prepare()
 {
     ++prepares_;

@@ -32,6 +32,11 @@ public:
     // With OSTRIN_FUZZ_STATS set, tells how often inputs needed preparing.
     ~Prepared();
 
+    // Called as an input ends. With OSTRIN_FUZZ_TRACE set, writes a digest
+    // of the state it left, so that inputs run one after another in a
+    // process can be compared with each run alone.
+    void done() const;
+
     // The interpreter in the freshly prepared state, with the step limit
     // set and no error. `linesChanged`: the previous input ran with a line
     // of its own in place of one of the image's, so its decoded form goes.
@@ -74,6 +79,8 @@ private:
     void dropLeftovers();
     bool sameShape() const;
     void restore();
+    static bool tracing();
+    void trace() const;
 
     Ostrin& o_;
     std::vector<char> image_;

@@ -69,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     o.reportError();
     o.consoleOpen = false;
+    prepared().done();
     o.lines[last] = placeholder;
     std::free(line);
     return 0;
