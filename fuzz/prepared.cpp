@@ -45,7 +45,8 @@ bool heapBlock(const void* p, size_t& size)
 
 }  // namespace
 
-Prepared::Prepared(std::string image) : o_(interpreter()), image_(image.begin(), image.end())
+Prepared::Prepared(std::string image, uint64_t steps)
+    : o_(interpreter()), image_(image.begin(), image.end()), steps_(steps)
 {
     if (image_.empty() || image_.back() != 0) image_.push_back(0);
 }
@@ -280,7 +281,7 @@ Ostrin& Prepared::fresh(bool linesChanged)
             sinceExpressions_ = 0;
         }
     }
-    o_.stepsLeft = StepLimit;
+    o_.stepsLeft = steps_;
     o_.errorCode = 0;
     o_.stringResult = false;
     resetRandom();

@@ -27,8 +27,9 @@ namespace fuzz {
 
 class Prepared {
 public:
-    // `image`: the assembled prepared program, with its zero byte.
-    explicit Prepared(std::string image);
+    // `image`: the assembled prepared program, with its zero byte; `steps`:
+    // the lines each input may run.
+    explicit Prepared(std::string image, uint64_t steps = StepLimit);
     // With OSTRIN_FUZZ_STATS set, tells how often inputs needed preparing.
     ~Prepared();
 
@@ -84,6 +85,7 @@ private:
 
     Ostrin& o_;
     std::vector<char> image_;
+    uint64_t steps_;
     Snapshot snap_;
     bool ready_ = false;
     unsigned sinceExpressions_ = 0;
