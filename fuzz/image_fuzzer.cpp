@@ -12,14 +12,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (!fuzz::acceptable(data, size)) return -1;
-    static fuzz::Prepared loaded("");
+    // A whole image may bring hundreds of expression texts.
+    static fuzz::Prepared loaded("", fuzz::StepLimit, 4);
     Ostrin& o = loaded.fresh();
     std::vector<char> image(data, data + size);
     image.push_back(0);
     char* const kept = o.image;
     o.attachImage(image.data());
     o.run();
-    loaded.done();
     // Back to no lines, as a freshly loaded interpreter has: the decoded
     // lines go first, while the line count still sizes them.
     const bool caches = o.useCaches;
@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     o.lineNumbers = nullptr;
     o.lineCount = 0;
     o.attachImage(kept);
+    loaded.done();
     return 0;
 }

@@ -45,8 +45,8 @@ bool heapBlock(const void* p, size_t& size)
 
 }  // namespace
 
-Prepared::Prepared(std::string image, uint64_t steps)
-    : o_(interpreter()), image_(image.begin(), image.end()), steps_(steps)
+Prepared::Prepared(std::string image, uint64_t steps, unsigned kept)
+    : o_(interpreter()), image_(image.begin(), image.end()), steps_(steps), expressionsKept_(kept)
 {
     if (image_.empty() || image_.back() != 0) image_.push_back(0);
 }
@@ -55,11 +55,6 @@ Prepared::~Prepared()
 {
     if (std::getenv("OSTRIN_FUZZ_STATS"))
         std::fprintf(stderr, "fuzz: %lu inputs, prepared %lu times\n", inputs_, prepares_);
-}
-
-void Prepared::done() const
-{
-    if (tracing()) trace();
 }
 
 bool Prepared::tracing()
@@ -128,8 +123,8 @@ void Prepared::prepare()
     // The caches start empty for every input, as after a lone preparation.
     o_.forgetDecodedLines();
     o_.freeExpressions();
-    std::memset(o_.foundNames, 0, sizeof o_.foundNames);
     sinceExpressions_ = 0;
+    std::memset(o_.foundNames, 0, sizeof o_.foundNames);
     take(snap_);
     ready_ = true;
 }
@@ -267,25 +262,37 @@ void Prepared::restore()
     std::memset(o_.foundNames, 0, sizeof o_.foundNames);
 }
 
-Ostrin& Prepared::fresh(bool linesChanged)
+Ostrin& Prepared::fresh()
 {
     ++inputs_;
-    if (ready_) dropLeftovers();
-    if (!ready_ || !sameShape()) {
-        prepare();
-    } else {
-        restore();
-        if (linesChanged) o_.forgetDecodedLines();
-        if (++sinceExpressions_ >= ExpressionsKept) {
-            o_.freeExpressions();
-            sinceExpressions_ = 0;
-        }
-    }
+    if (!ready_) prepare();
     o_.stepsLeft = steps_;
     o_.errorCode = 0;
     o_.stringResult = false;
     resetRandom();
     return o_;
+}
+
+// Done as the input ends rather than as the next begins, so an input frees
+// within its own run what it declared: libFuzzer checks for a leak (running
+// the input again) after every input that allocated more than it freed.
+void Prepared::done(bool lineChanged)
+{
+    if (tracing()) trace();
+    dropLeftovers();
+    if (!sameShape()) {
+        prepare();
+        return;
+    }
+    restore();
+    if (lineChanged) o_.forgetDecodedLines();
+    // A fresh cache per input halved the expression target's speed: the
+    // table is large. It goes while still far from full, so no input finds
+    // it full and every new text is compiled, as in a lone run.
+    if (++sinceExpressions_ >= expressionsKept_) {
+        o_.freeExpressions();
+        sinceExpressions_ = 0;
+    }
 }
 
 }  // namespace fuzz

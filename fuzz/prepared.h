@@ -2,18 +2,21 @@
 //
 // Running the prepared program costs far more than the expression, line or
 // reference an input adds, so the narrow targets run it once and let every
-// input start from what it left. That is sound only while each input
-// starts from a state equal to the freshly prepared one, so that a finding
-// reproduces when its input runs alone: fresh() compares everything an
-// input can change with a snapshot taken after preparing, puts back what
-// it can (the bytes of every variable, the plain settings) and prepares
-// again when the shape changed (a variable defined or freed, a record
-// type, a named constant, a scope or control frame left behind).
+// input start from what it left (the image target keeps a loaded
+// interpreter the same way). That is sound only while each input starts
+// from a state equal to the freshly prepared one, so that a finding
+// reproduces when its input runs alone: done() compares everything an
+// input can change with a snapshot taken after preparing, frees what the
+// input declared, puts back what it changed in place (the bytes of every
+// variable, element selections, the plain settings) and prepares again
+// when anything else differs (a variable freed or replaced, a record type
+// changed, a scope or control frame left behind).
 //
 // Not compared: the caches, which by design change nothing a program can
-// see. Found names are cleared before every input, decoded lines when a
-// target changes a line, and compiled expressions every ExpressionsKept
-// inputs, so inputs keep reaching the compiler as a lone run does.
+// see. Found names go after every input, decoded lines when a target
+// changed a line (those of the prepared program's subroutines stay once an
+// input ran them), compiled expressions every few dozen inputs, so
+// that inputs keep reaching the compiler as a lone run does.
 #pragma once
 
 #include <cstddef>
@@ -28,24 +31,22 @@ namespace fuzz {
 class Prepared {
 public:
     // `image`: the assembled prepared program, with its zero byte; `steps`:
-    // the lines each input may run.
-    explicit Prepared(std::string image, uint64_t steps = StepLimit);
+    // the lines each input may run; `kept`: the inputs one compiled-
+    // expression cache serves, far fewer than would fill it (3,072 texts).
+    explicit Prepared(std::string image, uint64_t steps = StepLimit, unsigned kept = 64);
     // With OSTRIN_FUZZ_STATS set, tells how often inputs needed preparing.
     ~Prepared();
 
-    // Called as an input ends. With OSTRIN_FUZZ_TRACE set, writes a digest
-    // of the state it left, so that inputs run one after another in a
-    // process can be compared with each run alone.
-    void done() const;
-
     // The interpreter in the freshly prepared state, with the step limit
-    // set and no error. `linesChanged`: the previous input ran with a line
-    // of its own in place of one of the image's, so its decoded form goes.
-    Ostrin& fresh(bool linesChanged = false);
+    // set and no error; call done() when the input has run.
+    Ostrin& fresh();
 
-    // Inputs served by one compiled-expression cache: far fewer than fill
-    // it, so none finds it full.
-    static constexpr unsigned ExpressionsKept = 64;
+    // Called as an input ends: back to the prepared state. `lineChanged`:
+    // the input ran a line of its own in place of one of the image's, so
+    // its decoded form goes. With OSTRIN_FUZZ_TRACE set, first writes a
+    // digest of the state the input left, so that inputs run one after
+    // another in a process can be compared with each run alone.
+    void done(bool lineChanged = false);
 
 private:
     struct Block {
@@ -86,6 +87,7 @@ private:
     Ostrin& o_;
     std::vector<char> image_;
     uint64_t steps_;
+    unsigned expressionsKept_;
     Snapshot snap_;
     bool ready_ = false;
     unsigned sinceExpressions_ = 0;

@@ -57,13 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The split stores neither empty lines nor comments: nothing runs.
     if (text.empty() || text[0] == ';' || text[0] == '\'') return 0;
 
-    static bool changed = false;
-    Ostrin& o = prepared().fresh(changed);
-    changed = true;
+    Ostrin& o = prepared().fresh();
     const uint32_t last = o.lineCount - 1;
     char* const placeholder = o.lines[last];
     char* line = static_cast<char*>(std::malloc(text.size() + 1));
-    if (!line) return 0;
+    if (!line) {
+        prepared().done();
+        return 0;
+    }
     std::memcpy(line, text.c_str(), text.size() + 1);
     o.lines[last] = line;
     o.lineIndex = last;
@@ -75,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     o.reportError();
     o.consoleOpen = false;
-    prepared().done();
     o.lines[last] = placeholder;
     std::free(line);
+    prepared().done(true);
     return 0;
 }

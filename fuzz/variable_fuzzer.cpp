@@ -27,12 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Ostrin& o = prepared.fresh();
     std::string ref(reinterpret_cast<const char*>(data) + 1, size - 1);
     Variable* v = o.findVariable(ref.data(), nullptr, (data[0] & 1) != 0);
-    prepared.done();
-    if (!v || !v->data) return 0;
-    if (v->type == TypeString) {
-        if (v->capacity > 0) touch(v->data, strnlen(v->data, static_cast<size_t>(v->capacity)));
-    } else {
-        touch(v->data, static_cast<size_t>(typeSize(v->type)));
+    if (v && v->data) {
+        if (v->type == TypeString) {
+            if (v->capacity > 0) touch(v->data, strnlen(v->data, static_cast<size_t>(v->capacity)));
+        } else {
+            touch(v->data, static_cast<size_t>(typeSize(v->type)));
+        }
     }
+    prepared.done();
     return 0;
 }
