@@ -128,6 +128,11 @@ public:
     // element, a string at its whole capacity. Returns v.
     static Variable* selectWhole(Variable* v);
     void setRunningChain(Variable* chain);
+    // True when v is still a variable of the program: in the running chain
+    // or a caller's, a record instance's member or a label's parameter.
+    // Whoever holds a variable across an evaluation, which may run a
+    // statement that frees it, asks this when chainVersion moved.
+    bool holdsVariable(const Variable* v) const;
 
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0

@@ -148,13 +148,6 @@ struct Destination {
     char* storage;      // var's own block when the destination was fixed
 };
 
-bool reaches(const Variable* first, const Variable* v)
-{
-    for (const Variable* p = first; p; p = p->next)
-        if (p == v || (p->members && reaches(p->members, v))) return true;
-    return false;
-}
-
 // Evaluating a value can run statements (a function, a statement inside the
 // expression) that free the destination: it must still be in a chain, with
 // its storage, or the store would write freed memory. The chains are
@@ -162,9 +155,7 @@ bool reaches(const Variable* first, const Variable* v)
 bool destinationKept(Ostrin& o, const Destination& d, uint32_t version)
 {
     if (o.chainVersion == version) return true;
-    bool found = reaches(&o.stdoutVar, d.var);
-    for (const Variable* chain : o.scopeStack) found = found || reaches(chain, d.var);
-    if (found && (d.var->base ? d.var->base : d.var->data) == d.storage) return true;
+    if (o.holdsVariable(d.var) && (d.var->base ? d.var->base : d.var->data) == d.storage) return true;
     o.fail(ErrUndefined);
     return false;
 }

@@ -452,10 +452,11 @@ TEST(Assignment, ImplicitDeclarations)
     for (const ErrorCase& c : errors) EXPECT_EQ(c.error, runProgram(c.program).error) << c.program;
 }
 
-// A value that runs a subroutine freeing the destination leaves nothing to
-// store into: the assignment stops with error 10 instead of writing freed
-// memory. Freeing some other variable changes nothing for the store.
-TEST(Assignment, DestinationFreedByItsValue)
+// A value or an index that runs a subroutine freeing the variable being
+// stored into or indexed leaves nothing to use: the line stops with error 10
+// instead of touching freed memory. Freeing some other variable changes
+// nothing, also for a record member or an array element.
+TEST(Assignment, VariableFreedWhileInUse)
 {
     struct Case { const char* decls; const char* stmt; const char* wiped; int error; };
     const Case cases[] = {
@@ -466,13 +467,18 @@ TEST(Assignment, DestinationFreedByItsValue)
         {"declare_variables a[4]: INT", "a = 1, wipe(), 3", "a", ErrUndefined},
         {"record_type R|declare_variables x: INT|end_record_type|declare_variables r: R",
          "r.x = wipe()", "r", ErrUndefined},
+        {"declare_variables a[4], n: INT", "n = a[wipe() - 6] + 7", "a", ErrUndefined},
+        {"declare_variables a[4], n: INT", "a[wipe() - 6] = 7", "a", ErrUndefined},
         {"declare_variables n, m: INT", "n = wipe()", "m", 0},
+        {"record_type R|declare_variables x: INT|end_record_type|declare_variables r: R|declare_variables n, m: INT",
+         "r.x = wipe()|n = r.x", "m", 0},
+        {"declare_variables a[4], n, m: INT", "a[1] = 7|n = a[wipe() - 6]", "m", 0},
     };
     for (const Case& c : cases) {
         std::vector<std::string> lines = splitBar(c.decls);
         lines.push_back("declare_function wipe()");
         lines.push_back("declare_function wipe$()");
-        lines.push_back(c.stmt);
+        for (const std::string& line : splitBar(c.stmt)) lines.push_back(line);
         const int stmtLine = static_cast<int>(lines.size());
         lines.push_back("jump done");
         for (const char* fn : {"wipe:", "wipe$:"}) {
