@@ -89,7 +89,7 @@ std::string assembleOrDie(const std::string& text)
     return out;
 }
 
-static Ostrin& interpreter()
+Ostrin& interpreter()
 {
     static Ostrin* o = new Ostrin;   // never destroyed: lives as long as the process
     return *o;

@@ -31,6 +31,13 @@ extern const char* const PreparedProgram;
 // aborts on text that does not assemble, which is a fault of the target.
 std::string assembleOrDie(const std::string& text);
 
+// The process's one interpreter (never destroyed).
+Ostrin& interpreter();
+
+// Puts the random-number sequence back at its start (native_platform.cpp),
+// so an input draws the same numbers in a campaign as when run alone.
+void resetRandom();
+
 // The process's interpreter, loaded afresh with `image` (copied into
 // storage the session owns) and ready for run(), with the step limit set.
 // One interpreter serves every input, as one engine serves its runs: load

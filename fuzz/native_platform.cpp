@@ -13,6 +13,7 @@
 #include "interp/host.h"
 #include "interp/ostrin.h"
 #include "interp/platform.h"
+#include "frame.h"
 
 void platformShowError(const char*) {}
 
@@ -60,11 +61,18 @@ int64_t platformFileLength(FILE* stream)
     return info.st_size;
 }
 
+namespace {
+uint32_t randomState = 1;
+}
+
 int platformRandom15()
 {
-    static uint32_t state = 1;
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
+    randomState = randomState * 214013u + 2531011u;
+    return static_cast<int>((randomState >> 16) & 0x7FFF);
+}
+
+namespace fuzz {
+void resetRandom() { randomState = 1; }
 }
 
 // Raw addresses are out of the native build: no foreign memory is reachable.

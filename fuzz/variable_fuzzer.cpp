@@ -5,14 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "frame.h"
+#include "prepared.h"
 
 namespace {
-const std::string& prepared()
-{
-    static const std::string image = fuzz::assembleOrDie(fuzz::PreparedProgram);
-    return image;
-}
 
 volatile unsigned char sink;
 
@@ -22,21 +17,23 @@ void touch(const char* p, size_t n)
     for (size_t i = 0; i < n; ++i) x ^= static_cast<unsigned char>(p[i]);
     sink = x;
 }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0 || !fuzz::acceptable(data, size)) return -1;
-    fuzz::Session s(prepared());
-    if (!s.ok || !s.o.run()) __builtin_trap();   // the prepared program must run
+    static fuzz::Prepared prepared(fuzz::assembleOrDie(fuzz::PreparedProgram));
+    Ostrin& o = prepared.fresh();
     std::string ref(reinterpret_cast<const char*>(data) + 1, size - 1);
-    s.o.errorCode = 0;
-    Variable* v = s.o.findVariable(ref.data(), nullptr, (data[0] & 1) != 0);
-    if (!v || !v->data) return 0;
-    if (v->type == TypeString) {
-        if (v->capacity > 0) touch(v->data, strnlen(v->data, static_cast<size_t>(v->capacity)));
-    } else {
-        touch(v->data, static_cast<size_t>(typeSize(v->type)));
+    Variable* v = o.findVariable(ref.data(), nullptr, (data[0] & 1) != 0);
+    if (v && v->data) {
+        if (v->type == TypeString) {
+            if (v->capacity > 0) touch(v->data, strnlen(v->data, static_cast<size_t>(v->capacity)));
+        } else {
+            touch(v->data, static_cast<size_t>(typeSize(v->type)));
+        }
     }
+    prepared.done();
     return 0;
 }

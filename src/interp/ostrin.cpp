@@ -84,6 +84,31 @@ void Ostrin::setRunningChain(Variable* chain, bool confined)
     lastVariable = last;
 }
 
+namespace {
+
+bool chainHolds(const Variable* first, const Variable* v)
+{
+    for (const Variable* p = first; p; p = p->next) {
+        if (p == v || (p->members && chainHolds(p->members, v))) return true;
+        if (p->type != TypeUser || !p->data || p->borrowed) continue;
+        auto* const* heads = reinterpret_cast<Variable* const*>(p->indexed && p->base ? p->base : p->data);
+        const uint32_t instances = p->indexed ? p->count : 1;
+        for (uint32_t i = 0; i < instances; ++i)
+            if (heads[i] && chainHolds(heads[i], v)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Ostrin::holdsVariable(const Variable* v) const
+{
+    if (chainHolds(&stdoutVar, v)) return true;
+    for (const Variable* chain : scopeStack)
+        if (chainHolds(chain, v)) return true;
+    return false;
+}
+
 int Ostrin::load()
 {
     if (loaded) {

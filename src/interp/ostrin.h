@@ -150,6 +150,11 @@ public:
         return v;
     }
     void setRunningChain(Variable* chain, bool confined = false);
+    // True when v is still a variable of the program: in the running chain
+    // or a caller's, a record instance's member or a label's parameter.
+    // Whoever holds a variable across an evaluation, which may run a
+    // statement that frees it, asks this when chainVersion moved.
+    bool holdsVariable(const Variable* v) const;
 
     // --- Expressions and arguments (interp/expression.cpp, arguments.cpp) --
     // Evaluates an expression text; a string result lands in SYSTEM_STRING0
@@ -300,6 +305,9 @@ public:
         uint8_t kind;
     };
     BlockEnd* blockEndOf(uint32_t line);
+    // Forgets every kept decoded line and block end, as a new run starts
+    // without them: for a host that changes a line's text between runs.
+    void forgetDecodedLines() { prepareDecodedLines(); }
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed

@@ -278,8 +278,11 @@ Variable* Ostrin::selectElement(Variable* v, char* indexText)
         char* t = skipBlanks(text);
         int64_t value;
         if (holdsIndexOperator(t)) {
+            const uint64_t version = chainVersion;
             value = wholeNumber(evaluate(t));
             if (errorCode) return nullptr;
+            // The index may have run a statement that freed the variable.
+            if (chainVersion != version && !holdsVariable(v)) return fail(ErrUndefined), nullptr;
         } else if ((*t >= '0' && *t <= '9') || *t == '-') {
             value = std::strtol(t, nullptr, 0);
         } else {

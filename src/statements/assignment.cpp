@@ -145,7 +145,20 @@ struct Destination {
     Variable* var;
     char* at;
     int32_t capacity;   // STRING: bytes from `at` on, terminator included
+    char* storage;      // var's own block when the destination was fixed
 };
+
+// Evaluating a value can run statements (a function, a statement inside the
+// expression) that free the destination: it must still be in a chain, with
+// its storage, or the store would write freed memory. The chains are
+// searched only when they changed.
+bool destinationKept(Ostrin& o, const Destination& d, uint64_t version)
+{
+    if (o.chainVersion == version) return true;
+    if (o.holdsVariable(d.var) && (d.var->base ? d.var->base : d.var->data) == d.storage) return true;
+    o.fail(ErrUndefined);
+    return false;
+}
 
 // Copies text into a string destination, at most capacity - 1 characters.
 // A single selected character (capacity 1) takes the text's first character
@@ -257,8 +270,9 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
 bool storeExpression(Ostrin& o, const Destination& d, const char* text, CompiledExpression** known = nullptr)
 {
     o.stringResult = false;
+    const uint64_t version = o.chainVersion;
     const double value = o.evaluate(text, known);
-    if (o.errorCode) return false;
+    if (o.errorCode || !destinationKept(o, d, version)) return false;
     return storeEvaluated(o, d, value, o.stringResult);
 }
 
@@ -363,11 +377,13 @@ bool convertVariable(Ostrin& o, const Destination& d, Variable* s)
 
 bool storeVariable(Ostrin& o, const Destination& d, char* text)
 {
+    const uint64_t version = o.chainVersion;
     Variable* s = o.findVariable(text, nullptr, true);
     if (!s) {
         o.failOnce(ErrUndefined);
         return false;
     }
+    if (!destinationKept(o, d, version)) return false;
     // A function label written without parentheses is called, as it is
     // inside expressions, and its result stored.
     if (s->type == TypeLabel) return storeExpression(o, d, text);
@@ -451,7 +467,7 @@ Statement* Ostrin::assignment(Statement* st)
             rememberElement(target, v, memo->names);
         }
         if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
-            Destination d{v, v->data, v->capacity};
+            Destination d{v, v->data, v->capacity, v->base ? v->base : v->data};
             const bool stored = st->argClass[1] == ClassExpression
                                     ? storeExpression(*this, d, st->args[1], &memo->code)
                                     : storeValue(*this, d, st->argClass[1], st->args[1]);
@@ -514,7 +530,7 @@ Statement* Ostrin::assignment(Statement* st)
             nextValue(&p, value);
             const int cls = pieces > 1 ? classOf(*this, scratch, value) : st->argClass[a];
             if (cls < 0) return nullptr;
-            Destination d{v, start + static_cast<size_t>(index) * step, capacity};
+            Destination d{v, start + static_cast<size_t>(index) * step, capacity, v->base ? v->base : v->data};
             if (storageEnd && d.at >= storageEnd) return fail(ErrArrayEnd);
             if (!storeValue(*this, d, cls, value)) return nullptr;
         }

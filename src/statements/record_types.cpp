@@ -82,6 +82,21 @@ bool declareMembers(Ostrin& o, Variable* head, Statement* st, char* line, int de
 
 }  // namespace
 
+// Memory one instance takes: its member records and their storage, nested
+// instances included.
+static uint64_t instanceBytes(const Variable* head)
+{
+    uint64_t total = 0;
+    for (const Variable* m = head; m; m = m->next) {
+        total += sizeof(Variable) + static_cast<uint64_t>(m->count) * static_cast<uint64_t>(typeSize(m->type));
+        if (m->type != TypeUser || !m->data) continue;
+        auto* const* slots = reinterpret_cast<Variable* const*>(m->base ? m->base : m->data);
+        for (uint32_t i = 0; i < m->count; ++i)
+            if (slots[i]) total += instanceBytes(slots[i]);
+    }
+    return total;
+}
+
 RecordType* findRecordType(Ostrin& o, const char* name)
 {
     char key[RecordNameLength + 1];
@@ -116,6 +131,12 @@ Variable* defineRecord(Ostrin& o, char* name, const RecordType* rt, Variable* ch
         }
         slots[i] = head;   // owned by the element from here on, even if incomplete
         ok = buildInstance(o, head, rt, st, depth);
+        // Instances that could never fit are refused at the first, as a
+        // plain array over 2 GB is, rather than built until memory runs out.
+        if (ok && i == 0 && v->count * instanceBytes(head) > 0x7FFFFFFF) {
+            o.fail(ErrNoMemory);
+            ok = false;
+        }
     }
     o.deleteStatement(st);
     return ok ? v : nullptr;

@@ -171,6 +171,14 @@ TEST(RecordTypes, Errors)
         {"contains itself",
          {"record_type Node", "declare_variables next: Node", "end_record_type", "declare_variables n: Node"},
          ErrRecordType, 4},
+        {"instances that could never fit",
+         {"record_type R", "declare_variables a, b: INT", "declare_variables s: STRING", "end_record_type",
+          "declare_variables r[3000000]: R"},
+         ErrNoMemory, 5},
+        {"nested instances that could never fit",
+         {"record_type P", "declare_variables s: STRING", "end_record_type", "record_type R",
+          "declare_variables ps[20000]: P", "end_record_type", "declare_variables r[300]: R"},
+         ErrNoMemory, 7},
         {"name too long is cut to 15",
          {"record_type ABCDEFGHIJKLMNOPQ", "declare_variables a: INT", "end_record_type",
           "declare_variables r: ABCDEFGHIJKLMNOXYZ"},
@@ -450,6 +458,49 @@ TEST(Assignment, ImplicitDeclarations)
         {"r.x = 1\n", ErrUndefined},        // nor through a member
     };
     for (const ErrorCase& c : errors) EXPECT_EQ(c.error, runProgram(c.program).error) << c.program;
+}
+
+// A value or an index that runs a subroutine freeing the variable being
+// stored into or indexed leaves nothing to use: the line stops with error 10
+// instead of touching freed memory. Freeing some other variable changes
+// nothing, also for a record member or an array element.
+TEST(Assignment, VariableFreedWhileInUse)
+{
+    struct Case { const char* decls; const char* stmt; const char* wiped; int error; };
+    const Case cases[] = {
+        {"declare_variables n: INT", "n = wipe()", "n", ErrUndefined},
+        {"declare_variables n: INT", "n = wipe", "n", ErrUndefined},          // a function label by name
+        {"declare_variables s: STRING", "s = wipe$()", "s", ErrUndefined},
+        {"declare_variables a[4]: DOUBLE", "a[2] = wipe()", "a", ErrUndefined},
+        {"declare_variables a[4]: INT", "a = 1, wipe(), 3", "a", ErrUndefined},
+        {"record_type R|declare_variables x: INT|end_record_type|declare_variables r: R",
+         "r.x = wipe()", "r", ErrUndefined},
+        {"declare_variables a[4], n: INT", "n = a[wipe() - 6] + 7", "a", ErrUndefined},
+        {"declare_variables a[4], n: INT", "a[wipe() - 6] = 7", "a", ErrUndefined},
+        {"declare_variables n, m: INT", "n = wipe()", "m", 0},
+        {"record_type R|declare_variables x: INT|end_record_type|declare_variables r: R|declare_variables n, m: INT",
+         "r.x = wipe()|n = r.x", "m", 0},
+        {"declare_variables a[4], n, m: INT", "a[1] = 7|n = a[wipe() - 6]", "m", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines = splitBar(c.decls);
+        lines.push_back("declare_function wipe()");
+        lines.push_back("declare_function wipe$()");
+        for (const std::string& line : splitBar(c.stmt)) lines.push_back(line);
+        const int stmtLine = static_cast<int>(lines.size());
+        lines.push_back("jump done");
+        for (const char* fn : {"wipe:", "wipe$:"}) {
+            lines.push_back(fn);
+            lines.push_back(std::string("free_variables ") + c.wiped);
+            lines.push_back(fn[4] == '$' ? "return \"gone\"" : "return 7");
+        }
+        lines.push_back("done:");
+        Ran ran = runKeep(lines);
+        ASSERT_TRUE(ran.o) << c.stmt;
+        EXPECT_EQ(c.error, ran.r.error) << c.decls << " / " << c.stmt;
+        if (c.error) EXPECT_EQ(stmtLine, ran.r.line) << c.stmt;
+        else EXPECT_EQ(7, intVar(*ran.o, "n")) << c.stmt;
+    }
 }
 
 TEST(Constants, ReadOnlyAndNamed)
