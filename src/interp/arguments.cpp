@@ -154,7 +154,7 @@ void readVariable(Variable* v, int kind, ArgValue& out)
 
 }  // namespace
 
-bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out)
+bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known)
 {
     out = ArgValue{};
     if (i < 0 || i >= st->argCount) {
@@ -183,7 +183,7 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out)
         break;
     }
     case ClassVariable: {
-        Variable* v = findVariable(text, nullptr, true);
+        Variable* v = findVariable(text, nullptr, true, st->argSites ? st->argSites[i] : nullptr);
         if (!v) {
             failOnce(ErrMalformed);   // keeps the lookup's own code
             return false;
@@ -196,7 +196,7 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out)
         break;
     }
     case ClassExpression: {
-        const double d = evaluate(text);
+        const double d = evaluate(text, known);
         if (errorCode) return false;
         if (stringResult) {
             out.doubleValue = d;

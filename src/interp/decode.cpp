@@ -28,6 +28,7 @@ Statement* Ostrin::newStatement(int argCount)
         st->argText = st->buffer;
         st->buffer[0] = 0;
         st->memo = nullptr;
+        st->argSites = nullptr;
         return st;
     }
     auto* st = static_cast<Statement*>(std::malloc(sizeof(Statement)));
@@ -45,6 +46,7 @@ Statement* Ostrin::newStatement(int argCount)
     st->argCount = 0;
     st->argText = buffer;
     st->memo = nullptr;
+    st->argSites = nullptr;
     st->lent = false;
     buffer[0] = 0;
     return st;
@@ -241,6 +243,7 @@ int Ostrin::decodeStatement(Statement* st, char* line)
 {
     lentArgsBack(st);
     st->memo = nullptr;
+    st->argSites = nullptr;
     st->resultType = NoResult;
     st->toFile = 0;
     const auto* u = reinterpret_cast<const unsigned char*>(line);

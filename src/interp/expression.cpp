@@ -295,7 +295,8 @@ private:
     bool finish(Level& lv);
     bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
-    bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out);
+    bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
+              NameSite* labelSite = nullptr);
     bool writeArgument(Statement* st, const Value& v);
     bool newText(const char* src, size_t length, Value& v);
     bool setStringResult(const Value& v);
@@ -828,7 +829,7 @@ bool Evaluator::resolve(Value& v)
         return true;
     }
     if (var->type == TypeLabel) {
-        if (!call(v.text, var, nullptr, 0, v)) return false;
+        if (!call(v.text, var, nullptr, 0, v, v.element ? nullptr : v.site)) return false;
     } else if (!valueOf(var, v)) {
         return false;
     }
@@ -880,18 +881,20 @@ bool Evaluator::valueOf(Variable* var, Value& v)
 // LABEL (a subroutine, or an external function) with the name as argument
 // 0. The call runs in a Statement of its own, so nothing the function runs
 // can overwrite a statement still in use.
-bool Evaluator::call(const char* name, Variable* label, const Value* args, int argCount, Value& out)
+bool Evaluator::call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
+                     NameSite* labelSite)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(name);
     int opcode = -1;
     if (u[0] == 0xFF) {
         if (u[1] && u[2]) opcode = (u[2] - 0xE0) + 16 * (u[1] - 0xE0);
     } else {
+        if (!label && (label = vm.siteHit(labelSite)) && label->type != TypeLabel) label = nullptr;
         if (!label) {
             // The lookup cuts and restores characters: give it a copy.
             Value copy{};
             if (!newText(name, std::strlen(name), copy)) return false;
-            label = vm.findVariable(copy.text, nullptr, false);
+            label = vm.findVariable(copy.text, nullptr, false, labelSite);
             // An undefined name keeps the lookup's code (10).
             if (!label || label->type != TypeLabel) {
                 vm.failOnce(ErrMalformed);
@@ -915,17 +918,27 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     st->toFile = 0;
     st->args[0][0] = 0;
     bool ok = true;
+    // The handler finds the label and the variables passed by name where
+    // this expression found them last time.
+    NameSite* sites[MaxArgs] = {};
     if (u[0] != 0xFF) {
         Value self{};
         self.kind = Kind::Name;
         self.text = const_cast<char*>(name);
         self.length = std::strlen(name);
+        sites[0] = labelSite;
         ok = writeArgument(st, self);
     }
-    for (int i = 0; ok && i < argCount; ++i) ok = writeArgument(st, args[i]);
+    for (int i = 0; ok && i < argCount; ++i) {
+        const Value& a = args[i];
+        if (a.kind == Kind::Name && !a.negated && !a.element && st->argCount < MaxArgs) sites[st->argCount] = a.site;
+        ok = writeArgument(st, a);
+    }
 
     if (ok) {
+        st->argSites = sites;
         Statement* done = (vm.*vm.handlers[opcode])(st);
+        st->argSites = nullptr;
         if (vm.errorCode) {
             ok = false;
         } else {
@@ -1243,6 +1256,7 @@ bool Compiler::operand(char*& p, Operand& o)
         return true;
     }
     o.type = Operand::Call;
+    o.plain = isPlainName(code.pool.c_str() + o.text);
     o.firstArg = static_cast<uint16_t>(code.argSlots.size());
     for (;;) {
         char* next = skipBlanks(p);
@@ -1285,7 +1299,7 @@ bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Valu
     case Operand::Call: {
         Value args[MaxArgs];
         for (int i = 0; i < o.argCount; ++i) args[i] = slots[code.argSlots[o.firstArg + i]];
-        return call(text, nullptr, args, o.argCount, v);
+        return call(text, nullptr, args, o.argCount, v, o.plain ? &o.site[0] : nullptr);
     }
     case Operand::Slot:
         v = slots[o.slot];

@@ -214,6 +214,7 @@ void Ostrin::release()
     controlTop = 0;
     freeDecodedLines();
     std::memset(foundNames, 0, sizeof foundNames);
+    std::memset(callEntries, 0, sizeof callEntries);
     std::free(lines);
     std::free(lineNumbers);
     lines = nullptr;

@@ -131,6 +131,13 @@ public:
     Variable* newVariableRecord();
     void dropVariableRecord(Variable* v);
     Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr);
+    // What a site still holds, or null when the name must be looked up
+    // again: a chain changed, or an error is pending (the search differs
+    // then: no fallback to the top-level chain).
+    Variable* siteHit(const NameSite* site) const
+    {
+        return site && site->var && site->version == chainVersion && !errorCode && useCaches ? site->var : nullptr;
+    }
     // `confined`: the chain is the running call's own (see chainsChanged).
     void freeVariables(Variable* chain, bool stopAtBorrowed, bool confined = false);
     uint32_t recordSize(Variable* head);
@@ -166,7 +173,8 @@ public:
     // True when the text has a compiled form in the cache.
     bool isCompiled(const char* text);
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
-    bool evalArg(Statement* st, int i, int kind, ArgValue& out);
+    // `known` as for evaluate, for an argument that is an expression.
+    bool evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known = nullptr);
     // The system variable that a resultType names, or null for none.
     Variable* resultVariable(uint32_t resultType) const;
 
@@ -293,6 +301,20 @@ public:
     };
     static constexpr size_t FoundNameCount = 256;
     FoundName foundNames[FoundNameCount] = {};
+    // How calls were last entered. A call from the same caller state (the
+    // same version) whose parameters sit in the same records as then starts
+    // from the same chains: it takes that entry's version back, so what its
+    // lines found then stays found. Indexed by label and caller version.
+    static constexpr size_t CallEntryRecords = 8;
+    struct CallEntry {
+        const Variable* label;
+        uint64_t callerVersion;
+        uint64_t version;
+        const Variable* records[CallEntryRecords];   // the parameter chain, null after its end
+    };
+    static constexpr size_t CallEntryCount = 64;
+    CallEntry callEntries[CallEntryCount] = {};
+    void enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params);
     // Each line as decoding left it, kept from its first run on (run.cpp);
     // null when caches are off.
     struct DecodedLine;
@@ -333,7 +355,7 @@ private:
     void releaseObjects(Variable* v);
     void destroyFileFinders();
     // Control flow (statements/control_flow.cpp).
-    Variable* findLabel(char* target);
+    Variable* findLabel(char* target, NameSite* site = nullptr);
     Statement* runInline(Statement* st, char* text);
     int bindParameter(Variable* p, const ArgValue& a);
     Variable* bindParameters(Statement* st, Variable* label);

@@ -136,6 +136,10 @@ struct Statement {
     // The memo of the line being run, or null: no caches, or a statement
     // that is not a line of the program (an inline branch, a function call).
     LineMemo* memo;
+    // While a function call of an expression runs: where the names among
+    // its arguments (and the called label, argument 0) were last found,
+    // null for the others; null for every other statement.
+    NameSite* const* argSites;
     // args point into the line's kept decoded form instead of the buffer,
     // for a handler known only to read them; anything that decodes into
     // the statement or hands it on points them back first (lentArgsBack).

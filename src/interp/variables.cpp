@@ -403,11 +403,10 @@ static bool plainKey(const char* ref, char* key, uint32_t& hash)
 Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
     // A plain name found before is found in the same place while no chain
-    // has changed; with an error pending the search differs (no fallback
-    // to the top-level chain), so it is done in full then. A site is only
-    // ever filled for a plain name, so a hit needs no look at the text.
-    if (site && site->var && site->version == chainVersion && !chain && !errorCode && useCaches)
-        return selectWhole(site->var);
+    // has changed. A site is only ever filled for a plain name, so a hit
+    // needs no look at the text.
+    if (!chain)
+        if (Variable* v = siteHit(site)) return selectWhole(v);
     FoundName* found = nullptr;
     char key[NameLength + 1];
     uint32_t hash;

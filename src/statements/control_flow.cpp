@@ -11,6 +11,7 @@
 // because the run loop adds one after every statement.
 #include "ostrin.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -153,15 +154,65 @@ void shareStorage(Variable* p, char* data)
     p->sharedData = 1;
 }
 
+// Where the target of a jump or call (argument 0) was found: the call of
+// an expression brings its own site, a line keeps one in its memo.
+NameSite* targetSite(Statement* st)
+{
+    if (st->argSites) return st->argSites[0];
+    return st->memo ? &st->memo->names[0] : nullptr;
+}
+
+// A fresh copy of the parameter that decl declares, unlinked: its shape,
+// and zeroed storage of its own unless it borrows the argument's. The
+// declared names were checked when declared. Null with the error set.
+Variable* newParameter(Ostrin& in, const Variable* decl)
+{
+    Variable* p = in.newVariableRecord();
+    if (!p) {
+        in.failOnce(ErrNoMemory);
+        return nullptr;
+    }
+    std::memcpy(p->name, decl->name, sizeof p->name);
+    p->name[sizeof p->name - 1] = 0;
+    p->type = decl->type;
+    p->capacity = decl->capacity;
+    p->width = decl->width;
+    p->returnType = decl->returnType;
+    p->sharedData = decl->sharedData;
+    p->borrowed = decl->borrowed;
+    std::memcpy(p->dims, decl->dims, sizeof p->dims);
+    p->count = decl->count;
+    p->indexed = decl->indexed;
+    if (decl->sharedData || !decl->count) return p;
+
+    // A string keeps 255 characters and one zero byte after them, as a
+    // declared one does.
+    const bool isString = decl->type == TypeString;
+    const uint64_t bytes = isString ? 255 + 1 : uint64_t{decl->count} * typeSize(decl->type);
+    if (!bytes) return p;
+    char* block = bytes <= 0x7FFFFFFF ? static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1)) : nullptr;
+    if (!block) {
+        in.dropVariableRecord(p);
+        in.failOnce(ErrNoMemory);
+        return nullptr;
+    }
+    p->data = block;
+    if (isString) p->base = block;
+    return p;
+}
+
 }  // namespace
 
 // The LABEL a jump or call names. A target "$name" takes the label's name
 // from the string variable `name`. Null with the error set: the lookup's
 // own error for "$", 12 when no such label exists, 14 when it is no label.
-Variable* Ostrin::findLabel(char* target)
+// `site` keeps where a plain target was found.
+Variable* Ostrin::findLabel(char* target, NameSite* site)
 {
     char name[ArgSize];
     target = skipBlanks(target);
+    if (*target != '$')
+        if (Variable* known = siteHit(site); known && known->type == TypeLabel) return known;
     if (*target == '$') {
         Variable* holder = findVariable(target + 1, nullptr, false);
         if (!holder) return nullptr;
@@ -170,10 +221,11 @@ Variable* Ostrin::findLabel(char* target)
             return nullptr;
         }
         copyName(name, holder->data);
+        site = nullptr;   // the name changes with the holder
     } else {
         copyName(name, target);
     }
-    Variable* label = findVariable(name, nullptr, false);
+    Variable* label = findVariable(name, nullptr, false, site);
     if (!label) {
         fail(ErrNoTarget);
         return nullptr;
@@ -213,7 +265,7 @@ bool Ostrin::runNested(Statement* st)
 Statement* Ostrin::jump(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    Variable* label = findLabel(st->args[0]);
+    Variable* label = findLabel(st->args[0], targetSite(st));
     if (!label) return nullptr;
     lineIndex = static_cast<uint32_t>(label->capacity);
 
@@ -343,24 +395,16 @@ Variable* Ostrin::bindParameters(Statement* st, Variable* label)
     }
     head->borrowed = 1;
 
+    Variable* last = head;
     for (Variable* decl = label->members->next; decl; decl = decl->next) {
-        char name[sizeof decl->name];
-        std::memcpy(name, decl->name, sizeof name);
-        name[sizeof name - 1] = 0;
-        Variable* p = defineVariable(name, decl->type, decl->count, head);
+        Variable* p = newParameter(*this, decl);
         if (!p) {
             freeVariables(head, false);
             return nullptr;
         }
-        if (decl->sharedData && p->data) dropOwnStorage(p);
-        p->capacity = decl->capacity;
-        p->width = decl->width;
-        p->returnType = decl->returnType;
-        p->sharedData = decl->sharedData;
-        p->borrowed = decl->borrowed;
-        std::memcpy(p->dims, decl->dims, sizeof p->dims);
-        p->count = decl->count;
-        p->indexed = decl->indexed;
+        last->next = p;
+        p->prev = last;
+        last = p;
     }
 
     // Missing arguments leave parameters at their zero or empty values;
@@ -378,12 +422,36 @@ Variable* Ostrin::bindParameters(Statement* st, Variable* label)
     return head;
 }
 
+// Gives the call just entered (its parameters the running chain) its
+// version: a fresh one, or the one it had when it was last entered in the
+// same state.
+void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params)
+{
+    chainsChanged(true);
+    CallEntry& e = callEntries[(reinterpret_cast<uintptr_t>(label) / sizeof(Variable) + callerVersion * 31) %
+                               CallEntryCount];
+    const Variable* records[CallEntryRecords] = {};
+    size_t n = 0;
+    for (const Variable* v = params; v; v = v->next)
+        if (n == CallEntryRecords) return;   // too many to compare: always fresh
+        else records[n++] = v;
+    if (e.label == label && e.callerVersion == callerVersion && std::equal(records, records + n, e.records) &&
+        (n == CallEntryRecords || !e.records[n])) {
+        chainVersion = e.version;
+        return;
+    }
+    e.label = label;
+    e.callerVersion = callerVersion;
+    e.version = chainVersion;
+    std::copy(records, records + CallEntryRecords, e.records);
+}
+
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
     if (stackLow()) return fail(ErrStackFull);
     if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
-    Variable* label = findLabel(st->args[0]);
+    Variable* label = findLabel(st->args[0], targetSite(st));
     if (!label) return nullptr;
 
     // The arguments are read in the caller's scope, before the call's own
@@ -396,6 +464,7 @@ Statement* Ostrin::call(Statement* st)
         params = bindParameters(st, label);
         if (!params) return nullptr;
     }
+    const uint64_t enteredFrom = chainVersion;
     scopeStack.push_back(callerChain);
     chainsChanged(true);
     auto backToCaller = [&] {
@@ -415,6 +484,7 @@ Statement* Ostrin::call(Statement* st)
     }
 
     setRunningChain(params, true);
+    enterCallVersion(label, enteredFrom, params);
     lineIndex = static_cast<uint32_t>(label->capacity) + 1;
     const bool returned = runNested(body);
     st->resultType = body->resultType;
@@ -442,7 +512,7 @@ Statement* Ostrin::returnStatement(Statement* st)
     // failure in it reports this line, and «return f()» recursion stays
     // bounded by the control stack.
     ArgValue v;
-    if (st->argCount > 0 && !evalArg(st, 0, KindAny, v)) return nullptr;
+    if (st->argCount > 0 && !evalArg(st, 0, KindAny, v, st->memo ? &st->memo->code : nullptr)) return nullptr;
 
     // Loop and selection frames opened inside the subroutine go with it.
     for (;;) {

@@ -213,6 +213,20 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "jump finish\np:\nreturn x * 10 + y\nfinish:",
         // A read-only target keeps refusing, however often the line runs.
         "declare_constants k = 4\ncounted_loop i, 1, 2\nconsole_print k\nk = i\nnext_step i",
+        // A call target read from a string names a different label each pass.
+        "declare_variables t: STRING\ncounted_loop i, 1, 4\nconditional i % 2 = 0 then t = \"g\" else t = \"h\"\n"
+        "call $t\nnext_step i\njump finish\ng:\nconsole_print \"g\", i\nreturn\nh:\nconsole_print \"h\"\n"
+        "return\nfinish:",
+        // An argument passed by name whose variable is freed and declared
+        // again, with another type, between the calls.
+        "declare_variables v: INT\ndeclare_function f(x: DOUBLE, y: INT)\ncounted_loop i, 1, 3\n"
+        "console_print f(v, i)\nfree_variables v\nconditional i = 1 then declare_variables v: DOUBLE\n"
+        "conditional i <> 1 then declare_variables v: INT\nv = i * 1.5\nnext_step i\njump finish\nf:\n"
+        "return x * 10 + y\nfinish:",
+        // Recursion: each depth has its own parameter, hiding the program's,
+        // and its own local, declared by assigning it.
+        "declare_variables n, r: INT\ndeclare_function s(n: INT)\nn = 100\nr = s(4) + s(3)\nconsole_print r, n\n"
+        "jump finish\ns:\nconditional n < 1 then return n\nk = n * 2\nreturn k + s(n - 1) + n\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
