@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/assembler.h"
+#include "interp/platform.h"
 
 namespace fuzz {
 
@@ -95,9 +96,15 @@ Ostrin& interpreter()
     return *o;
 }
 
+void limitRun(Ostrin& o, uint64_t steps)
+{
+    o.stepsLeft = steps;
+    o.stopAtMs = nativeMilliseconds() + TimeLimitMs;
+}
+
 static void start(Session& s)
 {
-    s.o.stepsLeft = StepLimit;
+    limitRun(s.o);
     s.o.implicitDeclarations = true;
     s.o.errorCode = 0;
     s.o.stringResult = false;

@@ -16,6 +16,12 @@ namespace fuzz {
 // Lines one input may run: enough for real loops, few enough that an
 // endless program ends in milliseconds.
 constexpr uint64_t StepLimit = 5000;
+// And the time it may take, well inside the 10 s after which libFuzzer
+// reports a hang (freeing what the run made can take as long again under
+// the sanitizer): only a single line running that long is one.
+constexpr uint64_t TimeLimitMs = 1000;
+// Bounds the next run of o by both.
+void limitRun(Ostrin& o, uint64_t steps = StepLimit);
 
 // Inputs that name the MEMORY type are skipped: a MEMORY variable holds any
 // number a program stores as an address, by design, and reading text from

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,12 @@ public:
 };
 
 }  // namespace
+
+uint64_t nativeMilliseconds()
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 ConsoleDevice* defaultConsole()
 {

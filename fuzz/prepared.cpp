@@ -110,7 +110,7 @@ void Prepared::prepare()
 {
     ++prepares_;
     o_.release();
-    o_.stepsLeft = StepLimit;
+    limitRun(o_);
     o_.implicitDeclarations = true;
     o_.errorCode = 0;
     o_.stringResult = false;
@@ -266,7 +266,7 @@ Ostrin& Prepared::fresh()
 {
     ++inputs_;
     if (!ready_) prepare();
-    o_.stepsLeft = steps_;
+    limitRun(o_, steps_);
     o_.errorCode = 0;
     o_.stringResult = false;
     resetRandom();

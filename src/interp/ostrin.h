@@ -269,6 +269,10 @@ public:
     bool implicitDeclarations = true;     // the implicit-declaration switch
 #ifdef OSTRIN_NATIVE
     uint64_t stepsLeft = UINT64_MAX;      // lines a native run may still run
+    // And the moment it ends (steady clock, milliseconds; 0 for never),
+    // looked at every 8 lines: one line may cost a great deal (a huge
+    // array made and freed), so a bound on lines is no bound on time.
+    uint64_t stopAtMs = 0;
 #endif
 
     // Caches that change nothing a program can see, only how often texts

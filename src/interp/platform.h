@@ -13,6 +13,11 @@
 // titled "Error" with the text.
 void platformShowError(const char* text);
 
+#ifdef OSTRIN_NATIVE
+// A steady clock in milliseconds, which bounds the native build's runs.
+uint64_t nativeMilliseconds();
+#endif
+
 // Bytes of this thread's stack left below `here` (an address on it);
 // SIZE_MAX when that cannot be known.
 size_t platformStackRoom(const void* here);

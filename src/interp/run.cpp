@@ -284,7 +284,7 @@ bool Ostrin::step(Statement* st)
     if (!*line) return true;
 #ifdef OSTRIN_NATIVE
     // The fuzz build bounds every run, so an endless program is no finding.
-    if (stepsLeft == 0) {
+    if (stepsLeft == 0 || ((stepsLeft & 7) == 0 && stopAtMs && nativeMilliseconds() >= stopAtMs)) {
         errorCode = ErrMalformed;
         return false;
     }
