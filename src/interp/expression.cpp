@@ -1521,6 +1521,7 @@ bool Ostrin::isCompiled(const char* text)
 
 void Ostrin::freeExpressions()
 {
+    forgetCompiledForms();
     delete expressions;
     expressions = nullptr;
 }

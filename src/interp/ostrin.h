@@ -334,6 +334,7 @@ public:
     // Forgets every kept decoded line and block end, as a new run starts
     // without them: for a host that changes a line's text between runs.
     void forgetDecodedLines() { prepareDecodedLines(); }
+    void forgetCompiledForms();
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed

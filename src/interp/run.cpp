@@ -211,6 +211,14 @@ void Ostrin::freeDecodedLines()
     decodedLines = nullptr;
 }
 
+// The compiled forms that the lines' memos point to live in the expression
+// cache: they go with it.
+void Ostrin::forgetCompiledForms()
+{
+    if (!decodedLines) return;
+    for (uint32_t i = 0; i < lineCount; ++i) decodedLines[i].memo.code = nullptr;
+}
+
 Ostrin::BlockEnd* Ostrin::blockEndOf(uint32_t line)
 {
     return decodedLines && line < lineCount ? &decodedLines[line].blockEnd : nullptr;

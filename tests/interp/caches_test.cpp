@@ -231,6 +231,20 @@ TEST(Caches, RememberedNamesFollowTheChains)
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
 
+// A line keeps its compiled expression in the expression cache: a host
+// that empties the cache between runs leaves no line pointing into it.
+TEST(Caches, LinesLetGoOfAnEmptiedCache)
+{
+    auto o = prepareProgram("declare_function f(x: INT)\nconsole_print f(2)\njump finish\nf:\n"
+                            "return x * 10 + 1\nfinish:");
+    ASSERT_TRUE(o);
+    EXPECT_EQ("21 \n", runPrepared(*o).output);
+    o->freeExpressions();
+    o->errorCode = 0;
+    EXPECT_EQ(31, o->evaluate("f(3)"));
+    EXPECT_EQ(0, o->errorCode);
+}
+
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
