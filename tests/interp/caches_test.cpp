@@ -223,6 +223,11 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "console_print f(v, i)\nfree_variables v\nconditional i = 1 then declare_variables v: DOUBLE\n"
         "conditional i <> 1 then declare_variables v: INT\nv = i * 1.5\nnext_step i\njump finish\nf:\n"
         "return x * 10 + y\nfinish:",
+        // Arguments passed by name: elements and negated names are read as
+        // what they select, not as the variable they start with.
+        "declare_variables arr[3], k: INT\ndeclare_function f(x: INT)\narr[0] = 1\narr[1] = 20\narr[2] = 300\n"
+        "counted_loop k, 0, 2\nconsole_print f(arr[k]), f(-arr[k]), f(-k)\nnext_step k\njump finish\nf:\n"
+        "return x + 1\nfinish:",
         // Recursion: each depth has its own parameter, hiding the program's,
         // and its own local, declared by assigning it.
         "declare_variables n, r: INT\ndeclare_function s(n: INT)\nn = 100\nr = s(4) + s(3)\nconsole_print r, n\n"
