@@ -17,6 +17,15 @@ namespace {
 // Record types may name other record types as members; a type that names
 // itself, directly or through others, would nest without end.
 constexpr int MaxRecordNesting = 32;
+// The most one record array's instances may take, as for a plain array.
+// The sanitized native build for fuzzing, which also fails single
+// allocations above 64 MB, holds it to what its instrumented heap carries
+// within a run: the same refusal, reached sooner.
+#ifdef OSTRIN_NATIVE
+constexpr uint64_t MaxRecordArrayBytes = uint64_t{128} << 20;
+#else
+constexpr uint64_t MaxRecordArrayBytes = 0x7FFFFFFF;
+#endif
 constexpr int RecordNameLength = 15;
 
 // Opcode of a statement line, or -1 for a plain line.
@@ -133,7 +142,7 @@ Variable* defineRecord(Ostrin& o, char* name, const RecordType* rt, Variable* ch
         ok = buildInstance(o, head, rt, st, depth);
         // Instances that could never fit are refused at the first, as a
         // plain array over 2 GB is, rather than built until memory runs out.
-        if (ok && i == 0 && v->count * instanceBytes(head) > 0x7FFFFFFF) {
+        if (ok && i == 0 && v->count * instanceBytes(head) > MaxRecordArrayBytes) {
             o.fail(ErrNoMemory);
             ok = false;
         }
