@@ -318,7 +318,6 @@ public:
     };
     static constexpr size_t CallEntryCount = 64;
     CallEntry callEntries[CallEntryCount] = {};
-    void enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params);
     // Each line as decoding left it, kept from its first run on (run.cpp);
     // null when caches are off.
     struct DecodedLine;
@@ -334,7 +333,6 @@ public:
     // Forgets every kept decoded line and block end, as a new run starts
     // without them: for a host that changes a line's text between runs.
     void forgetDecodedLines() { prepareDecodedLines(); }
-    void forgetCompiledForms();
 
     UiHost* ui = nullptr;                 // null: no windows can exist
     ConsoleDevice* console = nullptr;     // never null once constructed
@@ -354,6 +352,7 @@ private:
     int decodeLine(Statement* st);
     void prepareDecodedLines();
     void freeDecodedLines();
+    void forgetCompiledForms();   // every memo's pointer into the expression cache
     Variable* searchChain(Variable* first, char* ref);
     Variable* findCurrentWindow(Variable* first);
     Variable* selectElement(Variable* v, char* index);
@@ -361,6 +360,7 @@ private:
     void destroyFileFinders();
     // Control flow (statements/control_flow.cpp).
     Variable* findLabel(char* target, NameSite* site = nullptr);
+    void enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params);
     Statement* runInline(Statement* st, char* text);
     int bindParameter(Variable* p, const ArgValue& a);
     Variable* bindParameters(Statement* st, Variable* label);
