@@ -211,8 +211,6 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
 {
     char name[ArgSize];
     target = skipBlanks(target);
-    if (*target != '$')
-        if (Variable* known = siteHit(site); known && known->type == TypeLabel) return known;
     if (*target == '$') {
         Variable* holder = findVariable(target + 1, nullptr, false);
         if (!holder) return nullptr;
@@ -223,6 +221,7 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
         copyName(name, holder->data);
         site = nullptr;   // the name changes with the holder
     } else {
+        if (Variable* known = siteHit(site); known && known->type == TypeLabel) return known;
         copyName(name, target);
     }
     Variable* label = findVariable(name, nullptr, false, site);
