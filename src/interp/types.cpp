@@ -29,13 +29,3 @@ const char* typeName(int type) { return type >= 0 && type < TypeCount ? typeInfo
 int typeSize(int type) { return type >= 0 && type < TypeCount ? typeInfo[type].size : 0; }
 const char* typeFormat(int type) { return type >= 0 && type < TypeCount ? typeInfo[type].format : ""; }
 
-bool isNumericType(int type)
-{
-    switch (type) {
-    case TypeChar: case TypeInt: case TypeFloat: case TypeWord: case TypeDouble:
-    case TypeInt64: case TypeUInt64: case TypeUInt:
-        return true;
-    default:
-        return false;
-    }
-}

@@ -33,8 +33,15 @@ enum ArgKind : int {
 
 const char* typeName(int type);       // "STRING" … "UINT"; "" out of range
 int typeSize(int type);               // element size in bytes
-bool isNumericType(int type);         // CHAR, WORD, the integers and the floats
 const char* typeFormat(int type);     // print format of one value
+// CHAR, WORD, the integers and the floats. Inline: every numeric operand
+// asks it.
+inline bool isNumericType(int type)
+{
+    constexpr uint32_t numeric = 1u << TypeChar | 1u << TypeInt | 1u << TypeFloat | 1u << TypeWord |
+                                 1u << TypeDouble | 1u << TypeInt64 | 1u << TypeUInt64 | 1u << TypeUInt;
+    return static_cast<unsigned>(type) < 32 && (numeric >> type & 1u);
+}
 
 // Run-time error numbers: shown to the user as they stand.
 enum ErrorCode : uint8_t {

@@ -232,6 +232,15 @@ TEST(Caches, RememberedNamesFollowTheChains)
         // and its own local, declared by assigning it.
         "declare_variables n, r: INT\ndeclare_function s(n: INT)\nn = 100\nr = s(4) + s(3)\nconsole_print r, n\n"
         "jump finish\ns:\nconditional n < 1 then return n\nk = n * 2\nreturn k + s(n - 1) + n\nfinish:",
+        // A numeric expression that stops being one halfway: an operation
+        // that fails before a label read as a function, an element selected
+        // before one, a name that now holds a string.
+        "declare_variables a, r: INT\na = 6\ncounted_loop i, 1, 3\nr = (a / (2 - i)) + g\nconsole_print r\n"
+        "next_step i\njump finish\ng:\nconsole_print \"g\"\nreturn 3\nfinish:",
+        "declare_variables arr[3], r, v: INT\narr[2] = 4\ncounted_loop i, 0, 2\n"
+        "conditional i = 2 then free_variables v\nconditional i = 2 then declare_variables v: STRING\n"
+        "conditional i = 2 then v = \"7\"\nr = (arr[i] * 2) + g\nconsole_print r\nr = (i * 2) + v\n"
+        "console_print r\nnext_step i\njump finish\ng:\nreturn 3\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
