@@ -180,6 +180,9 @@ struct Variable {
     int32_t libraryFlag;
     char library[80];
     int32_t dims[3];
+    // The storage of a scalar parameter of up to 8 bytes: every call made
+    // and freed a heap block per parameter. Never freed on its own.
+    alignas(8) char local[8];
 };
 
 constexpr int NameLength = 30;   // significant characters of a name

@@ -559,7 +559,7 @@ void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed, bool confined)
         }
         if (v->data && v->indexed && v->base) v->data = v->base;
         if (!v->builtIn) {
-            if (v->data && !v->sharedData) std::free(v->data);
+            if (v->data && !v->sharedData && v->data != v->local) std::free(v->data);
             if (lastVariable == v) lastVariable = prev;
             if (prev) prev->next = nullptr;
             dropVariableRecord(v);

@@ -143,7 +143,8 @@ void copyName(char* out, const char* text)
 // Releases storage the parameter owns before it borrows someone else's.
 void dropOwnStorage(Variable* p)
 {
-    if (!p->sharedData) std::free(p->indexed && p->base ? p->base : p->data);
+    char* block = p->indexed && p->base ? p->base : p->data;
+    if (!p->sharedData && block != p->local) std::free(block);
     p->data = p->base = nullptr;
 }
 
@@ -190,6 +191,10 @@ Variable* newParameter(Ostrin& in, const Variable* decl)
     const bool isString = decl->type == TypeString;
     const uint64_t bytes = isString ? 255 + 1 : uint64_t{decl->count} * typeSize(decl->type);
     if (!bytes) return p;
+    if (isNumericType(decl->type) && !decl->indexed && bytes <= sizeof p->local) {
+        p->data = p->local;   // zeroed with the record
+        return p;
+    }
     char* block = bytes <= 0x7FFFFFFF ? static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1)) : nullptr;
     if (!block) {
         in.dropVariableRecord(p);

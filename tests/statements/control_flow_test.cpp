@@ -254,6 +254,16 @@ TEST(ControlFlow, ParameterBinding)
         {"double and 64-bit parameters",
          "call proc, 1, 3000000000\njump finish\nproc:\nconsole_print d, w\nreturn\nfinish:",
          {{"d", TypeDouble}, {"w", TypeInt64}}, "1 3000000000 \n", 0},
+        // Scalars of up to 8 bytes live in the parameter's own record. (A
+        // FLOAT prints with two decimals and no space after it.)
+        {"every small numeric type, called twice",
+         "counted_loop i, 1, 2\ncall proc, 65535, 1.5, 4000000, 5000000000, -i\nnext_step i\njump finish\nproc:\n"
+         "console_print w, f, u, q, d\nreturn\nfinish:",
+         {{"w", TypeWord}, {"f", TypeFloat}, {"u", TypeUInt}, {"q", TypeUInt64}, {"d", TypeDouble}},
+         "65535 1.504000000 5000000000 -1 \n65535 1.504000000 5000000000 -2 \n", 0},
+        {"a parameter freed by its subroutine",
+         "console_print proc(4), proc(5)\njump finish\nproc:\nb = a * 2\nfree_variables a\nreturn b\nfinish:",
+         {{"a", TypeInt}, {"b", TypeInt}}, "8 10 \n", 0},
         {"string variable is shared",
          "declare_variables s: STRING\ns = \"before\"\ncall proc, s\nconsole_print s\njump finish\nproc:\n"
          "p = \"after\"\nreturn\nfinish:",
