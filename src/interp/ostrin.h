@@ -350,6 +350,7 @@ private:
     int decodePlainLine(Statement* st, char* line);
     int decodeLabelCall(Statement* st, char* line, char* s, bool external);
     int decodeLine(Statement* st);
+    void refillLine(Statement* st, DecodedLine& d);
     void prepareDecodedLines();
     void freeDecodedLines();
     void forgetCompiledForms();   // every memo's pointer into the expression cache
