@@ -247,16 +247,18 @@ struct CompiledLevel {
 
 // A numeric expression laid out for runNumbers: one list of moves over one
 // array of doubles, where each operand has the place of its index among the
-// operands and a level's result stays in its first operand's place.
+// operands, except that a group's result is read where its level left it
+// (in the place of its first operand) and a literal only read by one
+// operation travels with that operation.
 struct NumberMove {
-    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, Operate };
+    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, Operate, OperateNumber };
     Kind kind = Literal;
-    Op op = Op::Add;           // Operate: at[to] = at[to] op at[from]
+    Op op = Op::Add;           // Operate: at[to] = at[to] op at[from]; OperateNumber: op number
     bool negate = false;
     uint16_t to = 0;
     uint16_t from = 0;         // Copy, Operate: a place; Constant: its index
     uint32_t text = 0;         // Name: the name in the pool
-    double number = 0;         // Literal, its minus applied
+    double number = 0;         // Literal, OperateNumber: its minus applied
     NameSite* site = nullptr;  // Name, Element: the operand's sites
 };
 constexpr size_t MaxNumberPlaces = 64;   // larger expressions take the general run
@@ -1191,15 +1193,27 @@ bool Compiler::addMoves()
 {
     if (code.operands.size() > MaxNumberPlaces) return false;
     uint16_t slotPlace[MaxTexts + 1] = {};
+    uint16_t place[MaxNumberPlaces];
     for (const CompiledLevel& cl : code.levels) {
+        // A literal that an operation only reads is folded into that
+        // operation. A group's result is read where its level left it: a
+        // slot is read once, so the operation may change it in place.
+        const Step* steps = code.steps.data() + cl.firstStep;
+        bool read[MaxOperands] = {}, written[MaxOperands] = {};
+        for (int k = 0; k < cl.opCount; ++k) {
+            read[steps[k].src] = true;
+            written[steps[k].dst] = true;
+        }
         for (int k = 0; k < cl.operandCount; ++k) {
             const auto at = static_cast<uint16_t>(cl.firstOperand + k);
             Operand& o = code.operands[at];
+            place[at] = at;
             NumberMove m;
             m.to = at;
             m.negate = o.negate;
             switch (o.type) {
             case Operand::Literal:
+                if (read[k] && !written[k]) continue;
                 m.number = o.negate ? -o.number : o.number;
                 m.negate = false;
                 break;
@@ -1208,8 +1222,9 @@ bool Compiler::addMoves()
                 m.from = o.constant;
                 break;
             case Operand::Slot:
+                place[at] = m.to = m.from = slotPlace[o.slot];
+                if (!o.negate) continue;
                 m.kind = NumberMove::Copy;
-                m.from = slotPlace[o.slot];
                 break;
             default:   // a plain name or an element (onlyNumbers)
                 m.kind = o.element ? NumberMove::Element : NumberMove::Name;
@@ -1219,18 +1234,22 @@ bool Compiler::addMoves()
             }
             code.moves.push_back(m);
         }
-        const Step* step = code.steps.data() + cl.firstStep;
-        for (int k = 0; k < cl.opCount; ++k, ++step) {
+        for (int k = 0; k < cl.opCount; ++k) {
+            const Operand& src = code.operands[cl.firstOperand + steps[k].src];
             NumberMove m;
             m.kind = NumberMove::Operate;
-            m.op = step->op;
-            m.to = static_cast<uint16_t>(cl.firstOperand + step->dst);
-            m.from = static_cast<uint16_t>(cl.firstOperand + step->src);
+            m.op = steps[k].op;
+            m.to = place[cl.firstOperand + steps[k].dst];
+            m.from = place[cl.firstOperand + steps[k].src];
+            if (src.type == Operand::Literal && !written[steps[k].src]) {
+                m.kind = NumberMove::OperateNumber;
+                m.number = src.negate ? -src.number : src.number;
+            }
             code.moves.push_back(m);
         }
-        slotPlace[cl.firstSlot] = cl.firstOperand;
+        slotPlace[cl.firstSlot] = place[cl.firstOperand];
     }
-    code.resultAt = code.levels.back().firstOperand;
+    code.resultAt = place[code.levels.back().firstOperand];
     return true;
 }
 
@@ -1468,7 +1487,8 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
         double x;
         switch (m.kind) {
         case NumberMove::Operate:
-            if (const int failed = arithmetic(m.op, at[m.to], at[m.from])) {
+        case NumberMove::OperateNumber:
+            if (const int failed = arithmetic(m.op, at[m.to], m.kind == NumberMove::Operate ? at[m.from] : m.number)) {
                 vm.stringResult = false;
                 vm.fail(failed);
                 return true;
@@ -1489,7 +1509,7 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
             x = numberIn(Ostrin::selectWhole(var));
             break;
         }
-        case NumberMove::Element: {
+        default: {   // Element
             const Variable* var = vm.elementBySites(m.site);   // checks the type too
             if (!var) return false;
             x = numberIn(var);
