@@ -109,8 +109,16 @@ public:
     // («return f()» pops its frame before it calls again, a selection
     // evaluates its case lines). True when less than StackMargin of this
     // thread's stack is left: the nesting is refused then (error 34).
+    // Asked before every evaluation: the stack's end is found once (an
+    // interpreter runs on one thread).
     static constexpr size_t StackMargin = 256 * 1024;
-    bool stackLow() const;
+    bool stackLow() const
+    {
+        char here = 0;
+        const auto at = reinterpret_cast<uintptr_t>(&here);
+        if (!stackEnd && !(stackEnd = findStackEnd(at))) return false;
+        return at - stackEnd < StackMargin;
+    }
 
     // --- Variables (interp/variables.cpp, records.cpp) ---------------------
     // chain null = the running chain. A site (for a text that never
@@ -345,6 +353,8 @@ public:
     }
 
 private:
+    static uintptr_t findStackEnd(uintptr_t here);
+    mutable uintptr_t stackEnd = 0;
     void linkBuiltIns();
     void freeRecordTypes();
     int decodePlainLine(Statement* st, char* line);

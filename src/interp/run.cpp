@@ -346,10 +346,12 @@ int Ostrin::run()
     return result;
 }
 
-bool Ostrin::stackLow() const
+// Where the room platformStackRoom gives ends; 0 without an answer, and
+// then the stack never counts as low.
+uintptr_t Ostrin::findStackEnd(uintptr_t here)
 {
-    char here = 0;
-    return platformStackRoom(&here) < StackMargin;
+    const size_t room = platformStackRoom(reinterpret_cast<const void*>(here));
+    return room == SIZE_MAX || room > here ? 0 : here - room;
 }
 
 int Ostrin::pushControl(int32_t value)
