@@ -1535,6 +1535,12 @@ bool Evaluator::setStringResult(const Value& v)
     return true;
 }
 
+// The evaluator's records take kilobytes of stack, which a 32-bit Windows
+// build probes page by page on entry: kept out of evaluate, they leave the
+// numeric run its small frame.
+[[gnu::noinline]] double runGeneral(Ostrin& vm, CompiledExpression& code) { return Evaluator(vm).run(code); }
+[[gnu::noinline]] double runText(Ostrin& vm, const char* text) { return Evaluator(vm).run(text); }
+
 }  // namespace
 
 // Compiled expressions by their text: an open-addressed table that stops
@@ -1609,10 +1615,10 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
         if (code) {
             double result = 0;
             if (code->numeric && runNumbers(*this, *code, result)) return errorCode ? 0 : result;
-            return Evaluator(*this).run(*code);
+            return runGeneral(*this, *code);
         }
     }
-    return Evaluator(*this).run(text);
+    return runText(*this, text);
 }
 
 bool Ostrin::isCompiled(const char* text)

@@ -138,7 +138,15 @@ public:
     // its parameters, so records are kept for reuse rather than freed.
     Variable* newVariableRecord();
     void dropVariableRecord(Variable* v);
-    Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr);
+    Variable* findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site = nullptr)
+    {
+        // A plain name found before is found in the same place while no
+        // chain has changed. A site is only ever filled for a plain name,
+        // so a hit needs no look at the text.
+        if (!chain)
+            if (Variable* v = siteHit(site)) return selectWhole(v);
+        return searchVariable(ref, chain, runIfMissing, site);
+    }
     // What a site still holds, or null when the name must be looked up
     // again: a chain changed, or an error is pending (the search differs
     // then: no fallback to the top-level chain).
@@ -353,6 +361,7 @@ public:
     }
 
 private:
+    Variable* searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site);
     static uintptr_t findStackEnd(uintptr_t here);
     mutable uintptr_t stackEnd = 0;
     void linkBuiltIns();

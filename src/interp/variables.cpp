@@ -400,13 +400,9 @@ static bool plainKey(const char* ref, char* key, uint32_t& hash)
     return n > 0;
 }
 
-Variable* Ostrin::findVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
+// findVariable past its site.
+Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
-    // A plain name found before is found in the same place while no chain
-    // has changed. A site is only ever filled for a plain name, so a hit
-    // needs no look at the text.
-    if (!chain)
-        if (Variable* v = siteHit(site)) return selectWhole(v);
     FoundName* found = nullptr;
     char key[NameLength + 1];
     uint32_t hash;
