@@ -543,8 +543,10 @@ void Ostrin::freeVariables(Variable* chain, bool stopAtBorrowed, bool confined)
     if (!chain) return;
     chainsChanged(confined);
     Variable* last = lastOf(chain);
+    // Numbers and strings own nothing to release: every call frees its
+    // parameters, so they skip the call.
     for (Variable* v = last; v; v = v == chain ? nullptr : v->prev)
-        if (!v->builtIn) releaseObjects(v);
+        if (!v->builtIn && v->type != TypeString && !isNumericType(v->type)) releaseObjects(v);
 
     for (Variable* v = last; v;) {
         Variable* prev = v == chain ? nullptr : v->prev;
