@@ -361,6 +361,7 @@ public:
     }
 
 private:
+    bool stepLine(Statement* st);
     Variable* searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site);
     static uintptr_t findStackEnd(uintptr_t here);
     mutable uintptr_t stackEnd = 0;
