@@ -593,7 +593,9 @@ Statement* Ostrin::conditional(Statement* st)
     char* branch = copy.text + (then - text);
     *branch = 0;
     branch += 3;
-    const double cond = evaluate(condition);
+    // The condition is the same text every time the line runs: the memo
+    // keeps its compiled form (the line's text as a whole is never one).
+    const double cond = evaluate(condition, memo ? &memo->code : nullptr);
     if (errorCode) return nullptr;
 
     char* elseAt = findToken(branch, ElseToken);
