@@ -49,16 +49,36 @@ void setFromInt64(ArgValue& out, int64_t v)
     out.doubleValue = static_cast<double>(v);
 }
 
+// A text of up to 18 decimal digits after an optional "-", as a call
+// writes every integer it passes: its value, read as strtoll reads it,
+// without scanning the text three times first.
+bool plainInteger(const char* text, int64_t& value)
+{
+    const bool negative = *text == '-';
+    const char* p = text + (negative ? 1 : 0);
+    int64_t v = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (++digits > 18) return false;   // before v could overflow
+        v = v * 10 + (*p - '0');
+    }
+    if (*p || digits == 0) return false;
+    value = negative ? -v : v;
+    return true;
+}
+
 // A numeric literal: with a "." a FLOAT, with an "x" a 32-bit hexadecimal
 // INT, else a decimal INT, or INT64 when it does not fit in 32 bits.
 void readNumber(const char* text, int kind, ArgValue& out)
 {
-    if (findOutside(const_cast<char*>(text), '.', false, false)) {
+    int64_t v = 0;
+    const bool plain = plainInteger(text, v);
+    if (!plain && findOutside(const_cast<char*>(text), '.', false, false)) {
         setFromDouble(out, std::atof(text));
         out.type = TypeFloat;
         return;
     }
-    if (std::strchr(text, 'x') || std::strchr(text, 'X')) {
+    if (!plain && (std::strchr(text, 'x') || std::strchr(text, 'X'))) {
         const auto u = static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
         out.intValue = static_cast<int32_t>(u);
         out.int64Value = u;
@@ -66,7 +86,7 @@ void readNumber(const char* text, int kind, ArgValue& out)
         out.doubleValue = out.intValue;
         out.type = TypeInt;
     } else {
-        const int64_t v = std::strtoll(text, nullptr, 10);
+        if (!plain) v = std::strtoll(text, nullptr, 10);
         setFromInt64(out, v);
         out.type = v >= INT32_MIN && v <= INT32_MAX ? TypeInt : TypeInt64;
     }

@@ -79,6 +79,12 @@ TEST(Arguments, NumericLiteralsAndExpressions)
         {"12", {TypeInt, 12, 12, 12, 12}},
         {"-1", {TypeDouble, -1, -1, -1, -1}},             // an expression
         {"3000000000", {TypeInt64, -1294967296, 3000000000LL, 3000000000.0, 3e9f}},
+        // Around the 32-bit edge, and past the 18 digits read without strtoll
+        // (which saturates beyond 64 bits).
+        {"2147483647", {TypeInt, 2147483647, 2147483647, 2147483647.0, 2147483647.0f}},
+        {"2147483648", {TypeInt64, INT32_MIN, 2147483648LL, 2147483648.0, 2147483648.0f}},
+        {"999999999999999999", {TypeInt64, -1486618625, 999999999999999999LL, 1e18, 1e18f}},
+        {"99999999999999999999", {TypeInt64, -1, INT64_MAX, 9.2233720368547758e18, 9.2233720368547758e18f}},
         {"0xFFFFFFFF", {TypeInt, -1, 4294967295LL, -1, -1}},
         {"0x10", {TypeInt, 16, 16, 16, 16}},
         {"2.5", {TypeFloat, 2, 2, 2.5, 2.5f}},
