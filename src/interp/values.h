@@ -127,6 +127,7 @@ struct LineMemo {
     NameSite names[2];
     CompiledExpression* code;   // the compiled form of the line's expression
     uint8_t shape;   // the handler's own reading of the text; 0 = not yet
+    uint16_t marks[2];   // the handler's own offsets into the text
 };
 
 // One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]

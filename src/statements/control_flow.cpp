@@ -567,13 +567,25 @@ Statement* Ostrin::returnStatement(Statement* st)
 Statement* Ostrin::conditional(Statement* st)
 {
     char* text = st->argText;
-    // Whether the line is a block conditional is a fact of its text: the
-    // memo keeps it (1 block, 2 with a then-branch).
+    // Whether the line is a block conditional is a fact of its text, and so
+    // are where its then and else stand: the memo keeps them (shape 1: a
+    // block; 2: a then-branch, marks[0] the then, marks[1] the else or 0).
     LineMemo* memo = st->memo;
     char* then = nullptr;
-    if (!memo || memo->shape != 1) {
+    char* elseAt = nullptr;
+    if (memo && memo->shape == 2) {
+        then = text + memo->marks[0];
+        if (memo->marks[1]) elseAt = text + memo->marks[1];
+    } else if (!memo || memo->shape != 1) {
         then = findToken(text, ThenToken);
-        if (memo) memo->shape = then ? 2 : 1;
+        if (then) elseAt = findToken(then + 3, ElseToken);
+        if (memo && !then) {
+            memo->shape = 1;
+        } else if (memo && static_cast<size_t>((elseAt ? elseAt : then) - text) <= UINT16_MAX) {
+            memo->shape = 2;
+            memo->marks[0] = static_cast<uint16_t>(then - text);
+            memo->marks[1] = static_cast<uint16_t>(elseAt ? elseAt - text : 0);
+        }
     }
     if (!then) {
         // Block form: a false condition continues after the matching else
@@ -587,10 +599,12 @@ Statement* Ostrin::conditional(Statement* st)
         return st;
     }
 
+    // The condition and the branches are cut apart in a copy.
     ScratchCopy copy(scratch, text);
     if (!copy.text) return fail(ErrNoMemory);
     char* condition = copy.text;
     char* branch = copy.text + (then - text);
+    char* otherBranch = elseAt ? copy.text + (elseAt - text) : nullptr;
     *branch = 0;
     branch += 3;
     // The condition is the same text every time the line runs: the memo
@@ -598,9 +612,8 @@ Statement* Ostrin::conditional(Statement* st)
     const double cond = evaluate(condition, memo ? &memo->code : nullptr);
     if (errorCode) return nullptr;
 
-    char* elseAt = findToken(branch, ElseToken);
-    if (cond == 0) return elseAt ? runInline(st, elseAt + 3) : st;
-    if (elseAt) *elseAt = 0;
+    if (cond == 0) return otherBranch ? runInline(st, otherBranch + 3) : st;
+    if (otherBranch) *otherBranch = 0;
     return runInline(st, branch);
 }
 

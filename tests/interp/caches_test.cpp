@@ -241,6 +241,11 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "conditional i = 2 then free_variables v\nconditional i = 2 then declare_variables v: STRING\n"
         "conditional i = 2 then v = \"7\"\nr = (arr[i] * 2) + g\nconsole_print r\nr = (i * 2) + v\n"
         "console_print r\nnext_step i\njump finish\ng:\nreturn 3\nfinish:",
+        // Inline conditionals keep where their then and else stand; quoted
+        // words are no tokens.
+        "declare_variables s: STRING\ncounted_loop i, 1, 4\nconditional i % 2 = 0 then s = \"then\" else s = \"else\"\n"
+        "conditional s = \"then\" then console_print i, \"then\" else console_print \"else\", s\n"
+        "conditional i > 2 then console_print \"late\"\nnext_step i",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
