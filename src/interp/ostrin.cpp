@@ -74,13 +74,13 @@ void Ostrin::linkBuiltIns()
 
 // The chain after "DECIMAL_PREC" is the running scope; a subroutine call
 // swaps it for its locals.
-void Ostrin::setRunningChain(Variable* chain, bool confined)
+void Ostrin::setRunningChain(Variable* chain, bool confined, Variable* last)
 {
     chainsChanged(confined);
     precVar.next = chain;
     if (chain) chain->prev = &precVar;
-    Variable* last = &precVar;
-    while (last->next) last = last->next;
+    if (!last)
+        for (last = &precVar; last->next;) last = last->next;
     lastVariable = last;
 }
 

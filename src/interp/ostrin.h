@@ -172,7 +172,9 @@ public:
         if (v->indexed) v->data = v->base;
         return v;
     }
-    void setRunningChain(Variable* chain, bool confined = false);
+    // `last`, when known, is the chain's last record: the program's chain
+    // holds every variable and label, too long to walk on every return.
+    void setRunningChain(Variable* chain, bool confined = false, Variable* last = nullptr);
     // True when v is still a variable of the program: in the running chain
     // or a caller's, a record instance's member or a label's parameter.
     // Whoever holds a variable across an evaluation, which may run a

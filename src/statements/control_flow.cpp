@@ -487,6 +487,10 @@ Statement* Ostrin::call(Statement* st)
         return nullptr;
     }
 
+    // Nothing outside the call changing while it runs (see chainsChanged)
+    // leaves the caller's chain as it is now, its last record too.
+    Variable* const callerLast = lastVariable;
+    const uint64_t outsideAtEntry = outsideChanges;
     setRunningChain(params, true);
     enterCallVersion(label, enteredFrom, params);
     lineIndex = static_cast<uint32_t>(label->capacity) + 1;
@@ -501,7 +505,7 @@ Statement* Ostrin::call(Statement* st)
     assert(!scopeStack.empty());
     Variable* saved = scopeStack.back();
     scopeStack.pop_back();
-    setRunningChain(saved, true);
+    setRunningChain(saved, true, outsideChanges == outsideAtEntry ? callerLast : nullptr);
     if (params) freeVariables(params, false, true);
     backToCaller();
 

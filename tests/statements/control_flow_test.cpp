@@ -298,6 +298,26 @@ TEST(ControlFlow, ParameterBinding)
     }
 }
 
+// A return puts back the program's chain and its last record without
+// walking it, unless the call changed something outside its own scope: here
+// one call changes nothing, one frees the program's last variable.
+TEST(ControlFlow, ReturnLeavesTheProgramChainWhole)
+{
+    auto o = prepareProgram(
+        "declare_variables a, b: INT\ndeclare_function keep(x: INT)\ndeclare_function drop(x: INT)\n"
+        "a = keep(1)\ndeclare_variables later, z: INT\nlater = keep(3)\nb = drop(2)\njump finish\nkeep:\n"
+        "return x + 1\ndrop:\nfree_variables z\nreturn x * 2\nfinish:");
+    ASSERT_NE(nullptr, o);
+    ASSERT_EQ(0, runPrepared(*o).error);
+    EXPECT_EQ(2, intVar(*o, "a"));
+    EXPECT_EQ(4, intVar(*o, "b"));
+    EXPECT_EQ(4, intVar(*o, "later"));
+    Variable* end = nullptr;
+    for (Variable* v = &o->stdoutVar; v; v = v->next) end = v;
+    EXPECT_STREQ("later", end->name);
+    EXPECT_EQ(end, o->lastVariable);
+}
+
 // A string expression longer than a string parameter arrives as its first
 // 254 characters.
 TEST(ControlFlow, LongStringArgumentIsCut)
