@@ -372,6 +372,8 @@ private:
     int decodePlainLine(Statement* st, char* line);
     int decodeLabelCall(Statement* st, char* line, char* s, bool external);
     int decodeLine(Statement* st);
+    int decodeKept(Statement* st, DecodedLine& d, char* text);
+    int decodeBranch(Statement* st, char* text, LineMemo* memo, int which);
     void refillLine(Statement* st, DecodedLine& d);
     void prepareDecodedLines();
     void freeDecodedLines();
@@ -384,7 +386,9 @@ private:
     // Control flow (statements/control_flow.cpp).
     Variable* findLabel(char* target, NameSite* site = nullptr);
     void enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params);
-    Statement* runInline(Statement* st, char* text);
+    // Runs the statement text of an inline branch (`which`: 0 then, 1
+    // else) of the conditional whose memo is given, or null.
+    Statement* runInline(Statement* st, char* text, LineMemo* memo, int which);
     int bindParameter(Variable* p, const ArgValue& a);
     Variable* bindParameters(Statement* st, Variable* label);
     // Console (statements/console.cpp).

@@ -203,10 +203,41 @@ void Ostrin::prepareDecodedLines()
     decodedLines = static_cast<DecodedLine*>(std::calloc(lineCount, sizeof(DecodedLine)));
 }
 
+// An inline branch's decoded form, kept in its conditional's memo. The
+// branch is cut out of a copy of the line each time it runs, so the kept
+// form owns a copy of its text for the texts it points into.
+struct KeptBranch {
+    Ostrin::DecodedLine line;
+    char* text;
+};
+
+namespace {
+
+// What a kept form owns: its argument texts and its branches' forms.
+void freeKeptParts(Ostrin::DecodedLine& d)
+{
+    std::free(d.args);
+    for (KeptBranch* b : d.memo.branches) {
+        if (!b) continue;
+        freeKeptParts(b->line);
+        std::free(b->text);
+        std::free(b);
+    }
+}
+
+void forgetCompiledForm(LineMemo& memo)
+{
+    memo.code = nullptr;
+    for (KeptBranch* b : memo.branches)
+        if (b) forgetCompiledForm(b->line.memo);
+}
+
+}  // namespace
+
 void Ostrin::freeDecodedLines()
 {
     if (!decodedLines) return;
-    for (uint32_t i = 0; i < lineCount; ++i) std::free(decodedLines[i].args);
+    for (uint32_t i = 0; i < lineCount; ++i) freeKeptParts(decodedLines[i]);
     std::free(decodedLines);
     decodedLines = nullptr;
 }
@@ -216,7 +247,7 @@ void Ostrin::freeDecodedLines()
 void Ostrin::forgetCompiledForms()
 {
     if (!decodedLines) return;
-    for (uint32_t i = 0; i < lineCount; ++i) decodedLines[i].memo.code = nullptr;
+    for (uint32_t i = 0; i < lineCount; ++i) forgetCompiledForm(decodedLines[i].memo);
 }
 
 Ostrin::BlockEnd* Ostrin::blockEndOf(uint32_t line)
@@ -259,11 +290,17 @@ int Ostrin::decodeLine(Statement* st)
 {
     char* line = lines[lineIndex];
     if (!decodedLines) return decodeStatement(st, line);
-    DecodedLine& d = decodedLines[lineIndex];
-    const int failed = decodeStatement(st, line);
+    return decodeKept(st, decodedLines[lineIndex], line);
+}
+
+// Decodes text, which never changes, into st; the first time, keeps the
+// form in d when it decodes the same way every time.
+int Ostrin::decodeKept(Statement* st, DecodedLine& d, char* text)
+{
+    const int failed = decodeStatement(st, text);
     if (d.state != DecodedLine::Unknown) return failed;
     d.state = DecodedLine::Uncached;
-    const bool fixed = static_cast<unsigned char>(line[0]) == 0xFF || st->opcode == 20 || st->opcode == 23;
+    const bool fixed = static_cast<unsigned char>(text[0]) == 0xFF || st->opcode == 20 || st->opcode == 23;
     if (failed || !fixed) return failed;
 
     size_t total = 0;
@@ -288,6 +325,31 @@ int Ostrin::decodeLine(Statement* st)
     d.state = DecodedLine::Cached;
     st->memo = &d.memo;
     return failed;
+}
+
+// Decodes the text of an inline branch (`which`: 0 then, 1 else) of the
+// conditional whose memo is given (null: none) into st, from the form kept
+// in that memo when it has one. The branch's text is the same every time
+// its line runs.
+int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
+{
+    if (!memo || !useCaches) return decodeStatement(st, text);
+    KeptBranch*& kept = memo->branches[which];
+    if (!kept) {
+        kept = static_cast<KeptBranch*>(std::calloc(1, sizeof(KeptBranch)));
+        char* copy = kept ? static_cast<char*>(std::malloc(std::strlen(text) + 1)) : nullptr;
+        if (!copy) {
+            std::free(kept);
+            kept = nullptr;
+            return decodeStatement(st, text);   // without the memory, each time
+        }
+        kept->text = std::strcpy(copy, text);
+    }
+    if (kept->line.state == DecodedLine::Cached) {
+        refillLine(st, kept->line);
+        return 0;
+    }
+    return decodeKept(st, kept->line, kept->text);
 }
 
 // One line, as step runs it; inlined into the run loop, where the call

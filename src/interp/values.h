@@ -123,11 +123,13 @@ struct NameSite {
 // What a handler may remember about its line between runs (kept with the
 // line's decoded form): lookups, and facts about the line's fixed text.
 struct CompiledExpression;
+struct KeptBranch;
 struct LineMemo {
     NameSite names[2];
     CompiledExpression* code;   // the compiled form of the line's expression
     uint8_t shape;   // the handler's own reading of the text; 0 = not yet
     uint16_t marks[2];   // the handler's own offsets into the text
+    KeptBranch* branches[2];   // an inline conditional's then and else
 };
 
 // One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]

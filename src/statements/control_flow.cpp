@@ -242,10 +242,10 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
 }
 
 // Runs the statement an inline text holds (a then- or else-branch) in st.
-Statement* Ostrin::runInline(Statement* st, char* text)
+Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int which)
 {
     text = skipBlanks(text);
-    if (decodeStatement(st, text) != 0) return nullptr;
+    if (decodeBranch(st, text, memo, which) != 0) return nullptr;
     const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
     if (!h) return fail(ErrMalformed);
     return (this->*h)(st);
@@ -616,9 +616,9 @@ Statement* Ostrin::conditional(Statement* st)
     const double cond = evaluate(condition, memo ? &memo->code : nullptr);
     if (errorCode) return nullptr;
 
-    if (cond == 0) return otherBranch ? runInline(st, otherBranch + 3) : st;
+    if (cond == 0) return otherBranch ? runInline(st, otherBranch + 3, memo, 1) : st;
     if (otherBranch) *otherBranch = 0;
-    return runInline(st, branch);
+    return runInline(st, branch, memo, 0);
 }
 
 Statement* Ostrin::elseStatement(Statement* st)

@@ -246,6 +246,13 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "declare_variables s: STRING\ncounted_loop i, 1, 4\nconditional i % 2 = 0 then s = \"then\" else s = \"else\"\n"
         "conditional s = \"then\" then console_print i, \"then\" else console_print \"else\", s\n"
         "conditional i > 2 then console_print \"late\"\nnext_step i",
+        // Inline branches keep their decoded forms: a branch that calls a
+        // label by its name, a nested inline conditional, and a target
+        // freed and declared again with another type between the passes.
+        "declare_variables v: INT\ncounted_loop i, 1, 4\nconditional i % 2 = 0 then g else v = v + i\n"
+        "conditional i > 1 then conditional i < 4 then v = v * 2 else v = 0\nconsole_print v\n"
+        "conditional i = 2 then free_variables v\nconditional i = 2 then declare_variables v: DOUBLE\n"
+        "next_step i\njump finish\ng:\nconsole_print \"g\"\nreturn\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
