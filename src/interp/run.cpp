@@ -284,8 +284,8 @@ inline void Ostrin::refillLine(Statement* st, DecodedLine& d)
     st->memo = &d.memo;
 }
 
-// Decodes the line at lineIndex into st the first time, keeping the form
-// when the line decodes the same way every time (step refills it then).
+// Decodes the line at lineIndex into st (stepLine refills a kept one
+// itself, without the call).
 int Ostrin::decodeLine(Statement* st)
 {
     char* line = lines[lineIndex];
@@ -293,10 +293,15 @@ int Ostrin::decodeLine(Statement* st)
     return decodeKept(st, decodedLines[lineIndex], line);
 }
 
-// Decodes text, which never changes, into st; the first time, keeps the
-// form in d when it decodes the same way every time.
+// Decodes text, which never changes, into st: from its kept form d when it
+// has one; the first time, keeping the form in d when the text decodes the
+// same way every time.
 int Ostrin::decodeKept(Statement* st, DecodedLine& d, char* text)
 {
+    if (d.state == DecodedLine::Cached) {
+        refillLine(st, d);
+        return 0;
+    }
     const int failed = decodeStatement(st, text);
     if (d.state != DecodedLine::Unknown) return failed;
     d.state = DecodedLine::Uncached;
@@ -344,10 +349,6 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
             return decodeStatement(st, text);   // without the memory, each time
         }
         kept->text = std::strcpy(copy, text);
-    }
-    if (kept->line.state == DecodedLine::Cached) {
-        refillLine(st, kept->line);
-        return 0;
     }
     return decodeKept(st, kept->line, kept->text);
 }
