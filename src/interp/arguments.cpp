@@ -41,14 +41,6 @@ void setFromDouble(ArgValue& out, double d)
     out.intValue = truncToInt32(d);
 }
 
-void setFromInt64(ArgValue& out, int64_t v)
-{
-    out.int64Value = v;
-    out.intValue = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
-    out.floatValue = static_cast<float>(v);
-    out.doubleValue = static_cast<double>(v);
-}
-
 // A text of up to 18 decimal digits after an optional "-", as a call
 // writes every integer it passes: its value, read as strtoll reads it,
 // without scanning the text three times first.
@@ -174,18 +166,21 @@ void readVariable(Variable* v, int kind, ArgValue& out)
 
 }  // namespace
 
-bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known)
+void setFromInt64(ArgValue& out, int64_t v)
 {
-    out = ArgValue{};
-    if (i < 0 || i >= st->argCount) {
-        failOnce(ErrArgCount);
-        return false;
-    }
+    out.int64Value = v;
+    out.intValue = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+    out.floatValue = static_cast<float>(v);
+    out.doubleValue = static_cast<double>(v);
+}
+
+bool Ostrin::readArgument(char* text, int cls, NameSite* site, int kind, ArgValue& out, CompiledExpression** known)
+{
     // A later argument keeps its leading blank (« "b"»): skip it for every
     // class, or a literal would be read from the blank on.
-    char* text = skipBlanks(st->args[i]);
+    text = skipBlanks(text);
 
-    switch (st->argClass[i]) {
+    switch (cls) {
     case ClassNumber:
         readNumber(text, kind, out);
         break;
@@ -203,7 +198,7 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpr
         break;
     }
     case ClassVariable: {
-        Variable* v = findVariable(text, nullptr, true, st->argSites ? st->argSites[i] : nullptr);
+        Variable* v = findVariable(text, nullptr, true, site);
         if (!v) {
             failOnce(ErrMalformed);   // keeps the lookup's own code
             return false;
@@ -248,7 +243,18 @@ bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpr
         failOnce(ErrMalformed);
         return false;
     }
-    if (errorCode) return false;
+    return !errorCode;
+}
+
+bool Ostrin::evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known)
+{
+    out = ArgValue{};
+    if (i < 0 || i >= st->argCount) {
+        failOnce(ErrArgCount);
+        return false;
+    }
+    if (!readArgument(st->args[i], st->argClass[i], st->argSites ? st->argSites[i] : nullptr, kind, out, known))
+        return false;
 
     switch (kind) {
     case KindAny:

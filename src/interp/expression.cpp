@@ -42,6 +42,8 @@ constexpr int WorkSize = 1024;    // 1,023 characters and the terminator
 constexpr size_t MaxString = Ostrin::StringResultSize - 1;
 
 // Placeholder bytes written in place of an evaluated group.
+// The handlers a label's call runs: a subroutine's, an external function's.
+constexpr int OpCallLabel = 44, OpCallExternal = 120;
 constexpr unsigned char PlaceNumber = 4, PlaceString = 5, PlaceName = 6, PlaceEmpty = 7;
 
 inline bool isPlaceholder(unsigned char c) { return c >= PlaceNumber && c <= PlaceEmpty; }
@@ -318,6 +320,9 @@ private:
     bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
               NameSite* labelSite = nullptr);
     bool writeArgument(Statement* st, const Value& v);
+    bool formatArgument(const Value& v, char* a, int& cls);
+    bool callSubroutine(Variable* label, const Value* args, int argCount, Value& out);
+    friend class ValueArguments;
     bool newText(const char* src, size_t length, Value& v);
     bool setStringResult(const Value& v);
 
@@ -922,10 +927,11 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
                 return false;
             }
         }
-        opcode = label->external ? 120 : 44;
+        opcode = label->external ? OpCallExternal : OpCallLabel;
         if (argCount + 1 > MaxArgs) return fail(ErrArgCount);
     }
     if (opcode < 0 || opcode >= Ostrin::HandlerCount || !vm.handlers[opcode]) return fail(ErrMalformed);
+    if (label && opcode == OpCallLabel) return callSubroutine(label, args, argCount, out);
 
     Statement* st = vm.newStatement(MaxArgs);
     if (!st) {
@@ -960,6 +966,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
         st->argSites = sites;
         Statement* done = (vm.*vm.handlers[opcode])(st);
         st->argSites = nullptr;
+        vm.stringResult = false;   // as after a subroutine
         if (vm.errorCode) {
             ok = false;
         } else {
@@ -976,6 +983,69 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     }
     vm.deleteStatement(st);
     return ok;
+}
+
+// A whole number that an INT holds, written as one.
+inline bool wholeInt32(double d)
+{
+    return d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d));
+}
+
+// The arguments of a subroutine called from an expression, read from their
+// values as the texts a call statement would hold for them are read. A
+// whole number and a name found before skip the text.
+class ValueArguments final : public CallArguments {
+public:
+    ValueArguments(Evaluator& ev, const Value* args, int argCount) : ev(ev)
+    {
+        for (int i = 0; i < argCount; ++i)
+            if (args[i].kind != Kind::Empty) list[n++] = &args[i];   // an empty group is no argument
+    }
+    int count() const override { return n; }
+    bool read(int k, ArgValue& out) override
+    {
+        const Value& v = *list[k];
+        const bool plainName = v.kind == Kind::Name && !v.negated && !v.element;
+        if (v.kind == Kind::Number && wholeInt32(v.number)) {
+            setFromInt64(out, static_cast<int32_t>(v.number));
+            out.type = TypeInt;
+            return true;
+        }
+        // A site hit never looks at the text.
+        if (plainName && ev.vm.siteHit(v.site)) return ev.vm.readArgument(v.text, ClassVariable, v.site, KindAny, out);
+        int cls;
+        return ev.formatArgument(v, text, cls) && ev.vm.readArgument(text, cls, plainName ? v.site : nullptr, KindAny, out);
+    }
+
+private:
+    Evaluator& ev;
+    const Value* list[MaxArgs];
+    int n = 0;
+    char text[ArgSize];
+};
+
+// Runs a subroutine label as a function: its arguments go straight to its
+// parameters, without a statement of texts in between.
+bool Evaluator::callSubroutine(Variable* label, const Value* args, int argCount, Value& out)
+{
+    // A name too long for an argument text fails before the call, as
+    // writing the texts did.
+    for (int i = 0; i < argCount; ++i)
+        if (args[i].kind == Kind::Name && args[i].length + (args[i].negated ? 1 : 0) >= static_cast<size_t>(ArgSize))
+            return fail(ErrMalformed);
+    ValueArguments source(*this, args, argCount);
+    uint32_t resultType = NoResult;
+    const bool done = vm.callSubroutine(label, source, resultType);
+    // A string expression the subroutine evaluated last says nothing of the
+    // evaluation still running here, which sets the flag when it finishes.
+    vm.stringResult = false;
+    if (vm.errorCode) return false;
+    // A subroutine that ran off the end of the program leaves no value: 0.
+    Variable* result = done ? vm.resultVariable(resultType) : nullptr;
+    if (result) return valueOf(result, out);
+    out = Value{};
+    out.kind = Kind::Number;
+    return true;
 }
 
 // "%d" without the formatter, which every numeric argument of a call went
@@ -997,12 +1067,24 @@ void writeInteger(char* out, int32_t value)
 // Writes one placeholder's value as the next argument text of a call.
 bool Evaluator::writeArgument(Statement* st, const Value& v)
 {
-    char* a = st->args[st->argCount];
-    int cls = ClassNumber;
+    int cls;
+    if (!formatArgument(v, st->args[st->argCount], cls)) return false;
+    if (cls < 0) return true;
+    st->argClass[st->argCount] = cls;
+    ++st->argCount;
+    return true;
+}
+
+// Writes a placeholder's value as the argument text a call reads back (a is
+// ArgSize long) and sets cls to the text's class, or to -1 for no argument
+// (an empty group). False with the error set.
+bool Evaluator::formatArgument(const Value& v, char* a, int& cls)
+{
+    cls = ClassNumber;
     switch (v.kind) {
     case Kind::Number: {
         const double d = v.number;
-        if (d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d))) {
+        if (wholeInt32(d)) {
             writeInteger(a, static_cast<int32_t>(d));
         } else if (std::snprintf(a, ArgSize, "%.16f", d) >= ArgSize) {
             // Too long for the argument (beyond 10^238): exponent form, which
@@ -1031,10 +1113,9 @@ bool Evaluator::writeArgument(Statement* st, const Value& v)
         break;
     }
     case Kind::Empty:
+        cls = -1;
         return true;
     }
-    st->argClass[st->argCount] = cls;
-    ++st->argCount;
     return true;
 }
 

@@ -47,6 +47,20 @@ struct EventMessage {
 struct ExpressionCache;
 struct CompiledExpression;
 
+// The arguments of a call after its label, read one at a time in order,
+// each just before its parameter is bound: the texts of a call statement,
+// or the values of an expression's function call.
+class CallArguments {
+public:
+    virtual int count() const = 0;
+    // Argument k (from 0) as evalArg reads it for any kind; false with the
+    // error set.
+    virtual bool read(int k, ArgValue& out) = 0;
+
+protected:
+    ~CallArguments() = default;
+};
+
 class Ostrin {
 public:
     using Handler = Statement* (Ostrin::*)(Statement* st);
@@ -193,6 +207,15 @@ public:
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     // `known` as for evaluate, for an argument that is an expression.
     bool evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known = nullptr);
+    // Reads an argument text of the given class (ClassNumber...) as evalArg
+    // does, without the check of its kind; out must come in cleared. `site`
+    // keeps where a variable argument was found.
+    bool readArgument(char* text, int cls, NameSite* site, int kind, ArgValue& out,
+                      CompiledExpression** known = nullptr);
+    // Runs the subroutine at label with the given arguments, as a call
+    // statement naming it does; its result's type goes to resultType.
+    // False on an error, and without one when the lines ran out.
+    bool callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // The system variable that a resultType names, or null for none.
     Variable* resultVariable(uint32_t resultType) const;
 
@@ -390,7 +413,8 @@ private:
     // else) of the conditional whose memo is given, or null.
     Statement* runInline(Statement* st, char* text, LineMemo* memo, int which);
     int bindParameter(Variable* p, const ArgValue& a);
-    Variable* bindParameters(Statement* st, Variable* label);
+    Variable* bindParameters(Variable* label, CallArguments& args);
+    bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // Console (statements/console.cpp).
     void ensureConsole();
     void fillHandlerTable();

@@ -204,3 +204,6 @@ struct ArgValue {
     uint8_t type;
     char selected[2];   // a one-character selection of a string, terminated
 };
+
+// Fills every numeric representation of an argument from an integer.
+void setFromInt64(ArgValue& out, int64_t v);

@@ -390,7 +390,7 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
 // Builds the subroutine's parameter copies after a borrowed head record and
 // binds the call's arguments 1, 2, ... to them in order. Returns the head,
 // or null with the error set (nothing is left allocated then).
-Variable* Ostrin::bindParameters(Statement* st, Variable* label)
+Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
 {
     Variable* head = newVariableRecord();
     if (!head) {
@@ -414,10 +414,11 @@ Variable* Ostrin::bindParameters(Statement* st, Variable* label)
     // Missing arguments leave parameters at their zero or empty values;
     // extra arguments are ignored.
     Variable* p = head->next;
-    for (int i = 1; i < st->argCount && p; ++i, p = p->next) {
-        ArgValue a;
+    const int count = args.count();
+    for (int k = 0; k < count && p; ++k, p = p->next) {
+        ArgValue a{};
         int code = ErrNone;
-        if (!evalArg(st, i, KindAny, a) || (code = bindParameter(p, a)) != ErrNone) {
+        if (!args.read(k, a) || (code = bindParameter(p, a)) != ErrNone) {
             if (code) fail(code);
             freeVariables(head, false);
             return nullptr;
@@ -450,6 +451,22 @@ void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, con
     std::copy(records, records + CallEntryRecords, e.records);
 }
 
+namespace {
+
+// A call statement's arguments: its texts after the label.
+class StatementArguments final : public CallArguments {
+public:
+    StatementArguments(Ostrin& vm, Statement* st) : vm(vm), st(st) {}
+    int count() const override { return st->argCount - 1; }
+    bool read(int k, ArgValue& out) override { return vm.evalArg(st, k + 1, KindAny, out); }
+
+private:
+    Ostrin& vm;
+    Statement* st;
+};
+
+}  // namespace
+
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
@@ -457,7 +474,20 @@ Statement* Ostrin::call(Statement* st)
     if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
     Variable* label = findLabel(st->args[0], targetSite(st));
     if (!label) return nullptr;
+    StatementArguments args(*this, st);
+    return enterSubroutine(label, args, st->resultType) ? st : nullptr;
+}
 
+bool Ostrin::callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
+{
+    if (stackLow()) return fail(ErrStackFull), false;
+    if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull), false;
+    return enterSubroutine(label, args, resultType);
+}
+
+// The call after its frame is pushed and its label found.
+bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
+{
     // The arguments are read in the caller's scope, before the call's own
     // is entered (no lookup can tell the difference, and what the caller
     // found stays found).
@@ -465,8 +495,8 @@ Statement* Ostrin::call(Statement* st)
     Variable* callerChain = runningChain();
     Variable* params = nullptr;
     if (label->members) {
-        params = bindParameters(st, label);
-        if (!params) return nullptr;
+        params = bindParameters(label, args);
+        if (!params) return false;
     }
     const uint64_t enteredFrom = chainVersion;
     scopeStack.push_back(callerChain);
@@ -484,7 +514,7 @@ Statement* Ostrin::call(Statement* st)
         chainsChanged(true);
         backToCaller();
         failOnce(ErrNoMemory);
-        return nullptr;
+        return false;
     }
 
     // Nothing outside the call changing while it runs (see chainsChanged)
@@ -495,7 +525,7 @@ Statement* Ostrin::call(Statement* st)
     enterCallVersion(label, enteredFrom, params);
     lineIndex = static_cast<uint32_t>(label->capacity) + 1;
     const bool returned = runNested(body);
-    st->resultType = body->resultType;
+    resultType = body->resultType;
     deleteStatement(body);
 
     // The subroutine's own variables go first, while they are the running
@@ -510,8 +540,7 @@ Statement* Ostrin::call(Statement* st)
     backToCaller();
 
     --lineIndex;
-    if (errorCode || !returned) return nullptr;   // no error: the lines ran out
-    return st;
+    return !errorCode && returned;   // no error: the lines ran out
 }
 
 Statement* Ostrin::returnStatement(Statement* st)

@@ -301,6 +301,43 @@ TEST(ControlFlow, ParameterBinding)
 // A return puts back the program's chain and its last record without
 // walking it, unless the call changed something outside its own scope: here
 // one call changes nothing, one frees the program's last variable.
+// A subroutine called from an expression gets its arguments straight from
+// the expression's values: they must arrive as a call statement's texts of
+// them would (whole numbers as INT, others as FLOAT, names by reference,
+// strings cut to 253 characters), and the second run of a line, which
+// finds its names where the first did, the same.
+TEST(ControlFlow, FunctionCallArguments)
+{
+    const FlowCase cases[] = {
+        {"numbers",
+         "declare_function proc(a: INT, b: INT64, d: DOUBLE)\nconsole_print proc(7, 3000000000, 0.5)\n"
+         "console_print proc(3000000000, -2147483648, 7)\njump finish\nproc:\nconsole_print a, b, d\nreturn a\nfinish:",
+         "7 3000000000  0.50\n7 \n-1294967296 -2147483648 7 \n-1294967296 \n", 0},
+        // The last thing each call evaluates is a string, which must not make
+        // the numeric sum around the calls a string.
+        {"names, elements and negated names",
+         "declare_variables s: STRING\ndeclare_variables t[3]: STRING\ndeclare_variables n: INT\n"
+         "declare_variables r: INT\ns = \"s\"\nt[2] = \"t\"\nn = 4\ndeclare_function proc(x: STRING, y: INT)\n"
+         "counted_loop i, 1, 2\nr = proc(t[2], -n) + proc(s, n) * 10\nconsole_print r\nnext_step i\n"
+         "console_print t[2], s\njump finish\nproc:\nconsole_print x\nx = x + \"!\"\nreturn y\nfinish:",
+         "t\ns\n36 \nt!\ns!\n36 \nt!!s!!\n", 0},
+        {"a long string value is cut",
+         "declare_variables t: STRING\nt = \"0123456789012345678901234567890123456789012345678901234567890123456789"
+         "012345678901234567890123456789\"\ndeclare_function proc(x: STRING)\nconsole_print proc(t + t + t)\n"
+         "jump finish\nproc:\nreturn size_of(x)\nfinish:",
+         "253 \n", 0},
+        {"a call as an argument",
+         "declare_variables n: INT\ndeclare_function proc(x: INT, y: INT)\nn = 3\n"
+         "console_print proc(n, proc(n, 1))\njump finish\nproc:\nreturn x * 10 + y\nfinish:",
+         "61 \n", 0},
+        {"an undefined name", "declare_function proc(x: INT)\nconsole_print proc(zz)\nproc:\nreturn x", "",
+         ErrUndefined},
+        {"a string for an integer", "declare_function proc(x: INT)\nconsole_print proc(\"5\")\nproc:\nreturn x", "",
+         ErrType},
+    };
+    runCases(cases, std::size(cases));
+}
+
 TEST(ControlFlow, ReturnLeavesTheProgramChainWhole)
 {
     auto o = prepareProgram(
