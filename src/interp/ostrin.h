@@ -164,10 +164,13 @@ public:
     // What a site still holds, or null when the name must be looked up
     // again: a chain changed, or an error is pending (the search differs
     // then: no fallback to the top-level chain).
-    Variable* siteHit(const NameSite* site) const
+    Variable* siteHit(NameSite* site)
     {
-        return site && site->var && site->version == chainVersion && !errorCode && useCaches ? site->var : nullptr;
+        if (site && site->var && site->version == chainVersion && !errorCode && useCaches) return site->var;
+        return site ? frameHit(*site) : nullptr;
     }
+    Variable* frameHit(NameSite& site);
+    void fillSite(NameSite& site, Variable* v);
     // `confined`: the chain is the running call's own (see chainsChanged).
     void freeVariables(Variable* chain, bool stopAtBorrowed, bool confined = false);
     uint32_t recordSize(Variable* head);
@@ -333,6 +336,14 @@ public:
     // so what the caller found before the call stays found.
     uint64_t versionClock = 0;
     uint64_t outsideChanges = 0;
+    // The running call: its subroutine, its parameters' head and the version
+    // it was entered with. While chainVersion is still that version, the
+    // running chain is exactly those parameters (see NameSite::place).
+    struct RunningCall {
+        const Variable* label = nullptr;
+        Variable* params = nullptr;
+        uint64_t version = 0;
+    } frame;
     void chainsChanged(bool confined) {
         chainVersion = ++versionClock;
         if (!confined) ++outsideChanges;

@@ -118,7 +118,17 @@ struct Variable;
 struct NameSite {
     Variable* var;
     uint64_t version;
+    // Found inside a call whose chain was as the call began: the subroutine,
+    // and the place in its frame (from 1 after the head), or OutsideFrame
+    // for a top-level or built-in variable with outsideChanges as it was
+    // then; 0 for none. Every call of a subroutine has the same parameters
+    // in the same order, so each level of a recursion finds the name at the
+    // same place of its own frame, or outside all of them.
+    const Variable* label;
+    uint32_t place;
+    uint64_t outside;
 };
+constexpr uint32_t OutsideFrame = UINT32_MAX;
 
 // What a handler may remember about its line between runs (kept with the
 // line's decoded form): lookups, and facts about the line's fixed text.

@@ -400,6 +400,45 @@ static bool plainKey(const char* ref, char* key, uint32_t& hash)
     return n > 0;
 }
 
+// Remembers where a plain name was found now, and, inside a call whose
+// chain is as it began, where in its frame or that it lies outside it.
+void Ostrin::fillSite(NameSite& site, Variable* v)
+{
+    site = {v, chainVersion, nullptr, 0, 0};
+    if (!frame.label || chainVersion != frame.version || runningChain() != frame.params) return;
+    site.label = frame.label;
+    uint32_t k = 0;
+    for (Variable* p = frame.params; p; p = p->next, ++k)
+        if (p == v) {
+            site.place = k;
+            return;
+        }
+    site.place = OutsideFrame;
+    site.outside = outsideChanges;
+}
+
+// A site filled in another call of the running subroutine, while this
+// call's chain is as it began (nothing defined or freed in it since): the
+// parameter at the same place of this frame, or the same variable outside
+// when nothing outside the calls changed since.
+Variable* Ostrin::frameHit(NameSite& site)
+{
+    if (!site.place || !site.var || errorCode || !useCaches || site.label != frame.label ||
+        chainVersion != frame.version || runningChain() != frame.params)
+        return nullptr;
+    Variable* v = site.var;
+    if (site.place == OutsideFrame) {
+        if (site.outside != outsideChanges) return nullptr;
+    } else {
+        v = frame.params;
+        for (uint32_t k = 0; v && k < site.place; ++k) v = v->next;
+        if (!v) return nullptr;
+    }
+    site.var = v;
+    site.version = chainVersion;
+    return v;
+}
+
 // findVariable past its site.
 Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
@@ -409,7 +448,7 @@ Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, 
     if (!chain && useCaches && !errorCode && plainKey(ref, key, hash)) {
         found = &foundNames[hash % FoundNameCount];
         if (found->var && found->version == chainVersion && std::strcmp(found->name, key) == 0) {
-            if (site) *site = {found->var, chainVersion};
+            if (site) fillSite(*site, found->var);
             return selectWhole(found->var);
         }
     }
@@ -418,7 +457,7 @@ Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, 
             std::memcpy(found->name, key, sizeof key);
             found->var = v;
             found->version = chainVersion;
-            if (site) *site = {v, chainVersion};
+            if (site) fillSite(*site, v);
         }
         return v;
     };

@@ -523,8 +523,11 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     const uint64_t outsideAtEntry = outsideChanges;
     setRunningChain(params, true);
     enterCallVersion(label, enteredFrom, params);
+    const RunningCall callerFrame = frame;
+    frame = {label, params, chainVersion};
     lineIndex = static_cast<uint32_t>(label->capacity) + 1;
     const bool returned = runNested(body);
+    frame = callerFrame;
     resultType = body->resultType;
     deleteStatement(body);
 

@@ -253,6 +253,20 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "conditional i > 1 then conditional i < 4 then v = v * 2 else v = 0\nconsole_print v\n"
         "conditional i = 2 then free_variables v\nconditional i = 2 then declare_variables v: DOUBLE\n"
         "next_step i\njump finish\ng:\nconsole_print \"g\"\nreturn\nfinish:",
+        // A recursion finds each depth's parameters at their places in its
+        // own frame, and program variables outside every frame: not after
+        // one depth frees a program variable, nor after it frees its own
+        // parameter; and not in another subroutine whose lines share the
+        // compiled texts but whose parameters stand in another order.
+        "declare_variables g, h: INT\ndeclare_function s(n: INT)\ng = 3\nh = 4\nconsole_print s(3)\njump finish\n"
+        "s:\nconsole_print g + h + n\nconditional n = 2 then free_variables g\nconditional n < 1 then return 0\n"
+        "return s(n - 1) + n\nfinish:",
+        "declare_function s(n: INT, m: INT)\nconsole_print s(2, 5)\njump finish\ns:\n"
+        "conditional n = 1 then free_variables n\nconsole_print n * 10 + m\nconditional m > 5 then return m\n"
+        "return s(n - 1, m + 1)\nfinish:",
+        "declare_function a(x: INT, y: INT)\ndeclare_function b(y: INT, x: INT)\nconsole_print a(3, 10)\n"
+        "jump finish\na:\nconditional x < 1 then return y\nreturn b(y, x - 1) + x\nb:\n"
+        "conditional x < 1 then return y\nreturn a(x - 1, y) * 2 + y\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
