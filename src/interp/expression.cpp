@@ -272,6 +272,9 @@ struct CompiledExpression {
     // found where it was last time and holding a number, the expression is
     // run on doubles alone (runNumbers).
     bool numeric = false;
+    // «f(a, b, ...)» alone, each argument a literal, string or name without
+    // a minus: run without walking the levels (Evaluator::runCall).
+    bool singleCall = false;
     std::vector<NumberMove> moves;   // when numeric
     uint16_t resultAt = 0;           // the place of the value, after the moves
     std::vector<Operand> operands;
@@ -293,6 +296,7 @@ public:
 
     double run(const char* text);
     double run(CompiledExpression& code);
+    double runCall(CompiledExpression& code);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
@@ -315,7 +319,7 @@ private:
     bool apply(Op op, Value& a, const Value& b);
     bool resolve(Value& v);
     bool finish(Level& lv);
-    bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
+    [[gnu::always_inline]] bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
     bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
               NameSite* labelSite = nullptr);
@@ -1137,6 +1141,7 @@ private:
     void addSteps(CompiledLevel& lv);
     bool onlyNumbers() const;
     bool addMoves();
+    bool isSingleCall() const;
     uint32_t addText(const char* from, size_t length);
 
     CompiledExpression& code;
@@ -1170,6 +1175,7 @@ bool Compiler::compile(const char* text, size_t length)
             if (*end == ')') return false;
             code.levels.push_back(lv);
             code.numeric = onlyNumbers() && addMoves();
+            code.singleCall = isSingleCall();
             return true;
         }
         // The group is replaced as the text evaluator replaces it, the slot
@@ -1252,6 +1258,27 @@ bool Compiler::level(char* p, CompiledLevel& lv, int& results, char*& end)
             if (code.ops[lv.firstOp + i] == Op::Comma) ++results;
     }
     addSteps(lv);
+    return true;
+}
+
+// The levels of «f(a, b, ...)» alone: a group of ","-separated operands that
+// need no slot and no minus, then the call reading the group's results in
+// order and nothing else.
+bool Compiler::isSingleCall() const
+{
+    if (code.levels.size() != 2) return false;
+    const CompiledLevel& group = code.levels[0];
+    const CompiledLevel& top = code.levels[1];
+    if (top.operandCount != 1 || top.opCount != 0 || group.opCount + 1 != group.operandCount) return false;
+    const Operand& call = code.operands[top.firstOperand];
+    if (call.type != Operand::Call || call.negate || call.argCount != group.operandCount) return false;
+    for (int i = 0; i < group.opCount; ++i)
+        if (code.ops[group.firstOp + i] != Op::Comma) return false;
+    for (int k = 0; k < group.operandCount; ++k) {
+        const Operand& a = code.operands[group.firstOperand + k];
+        const bool direct = a.type == Operand::Literal || a.type == Operand::String || a.type == Operand::Name;
+        if (!direct || a.negate || code.argSlots[call.firstArg + k] != group.firstSlot + k) return false;
+    }
     return true;
 }
 
@@ -1442,7 +1469,7 @@ bool Compiler::operand(char*& p, Operand& o)
 // --- Running the compiled form ----------------------------------------------------
 
 // The value of one operand, as the text evaluator's reading yields it.
-bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Value& v)
+inline bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Value& v)
 {
     const char* text = code.pool.data() + o.text;
     switch (o.type) {
@@ -1493,8 +1520,28 @@ bool Evaluator::produce(CompiledExpression& code, Operand& o, Value* slots, Valu
     return fail(ErrMalformed);
 }
 
+// What run(code) does for a single call: the group of arguments yields each
+// operand as it is produced, and the outer level the call's value alone.
+double Evaluator::runCall(CompiledExpression& code)
+{
+    vm.stringResult = false;
+    const CompiledLevel& group = code.levels[0];
+    Value slots[MaxTexts + 1];
+    for (int k = 0; k < group.operandCount; ++k) {
+        Value& v = slots[group.firstSlot + k];
+        v = Value{};
+        if (!produce(code, code.operands[group.firstOperand + k], nullptr, v)) return 0;
+    }
+    Level lv;
+    lv.results[0] = Value{};
+    if (!produce(code, code.operands[code.levels[1].firstOperand], slots, lv.results[0])) return 0;
+    lv.count = 1;
+    return finish(lv) ? lv.results[0].number : 0;
+}
+
 double Evaluator::run(CompiledExpression& code)
 {
+    if (code.singleCall) return runCall(code);
     vm.stringResult = false;
     Value slots[MaxTexts + 1];
     const size_t levels = code.levels.size();

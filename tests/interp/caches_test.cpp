@@ -267,6 +267,12 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "declare_function a(x: INT, y: INT)\ndeclare_function b(y: INT, x: INT)\nconsole_print a(3, 10)\n"
         "jump finish\na:\nconditional x < 1 then return y\nreturn b(y, x - 1) + x\nb:\n"
         "conditional x < 1 then return y\nreturn a(x - 1, y) * 2 + y\nfinish:",
+        // A call alone in its expression, with a string value, a built-in
+        // function, and an argument freed before the last pass.
+        "declare_variables s: STRING\ndeclare_variables n, r: INT\ndeclare_function f(x: INT, y: STRING)\n"
+        "declare_function g(k: INT, t: STRING)\ns = \"a\"\nn = 4\ncounted_loop i, 1, 3\nr = f(i, s)\ns = g(n, \"b\")\n"
+        "console_print r, s, character(64 + i), size_of(s)\nconditional i = 2 then free_variables n\nnext_step i\n"
+        "jump finish\nf:\nreturn x * 10 + size_of(y)\ng:\nreturn t + t\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
