@@ -425,6 +425,9 @@ private:
     Statement* runInline(Statement* st, char* text, LineMemo* memo, int which);
     int bindParameter(Variable* p, const ArgValue& a);
     Variable* bindParameters(Variable* label, CallArguments& args);
+    Variable* newFrame(const Variable* decls);
+    void keepOrFreeFrame(Variable* decls, Variable* head);
+    Variable* takeKeptFrame(Variable* decls);
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // Console (statements/console.cpp).
     void ensureConsole();

@@ -516,7 +516,12 @@ void unlist(std::vector<void*>& list, void* object)
 void Ostrin::releaseObjects(Variable* v)
 {
     if (v->type == TypeLabel) {
-        if (v->members) freeVariables(v->members, false);
+        if (v->members) {
+            // The frame its last call left for the next (keepOrFreeFrame).
+            if (Variable* kept = v->members->target) freeVariables(kept, false);
+            v->members->target = nullptr;
+            freeVariables(v->members, false);
+        }
         v->members = nullptr;
         return;
     }

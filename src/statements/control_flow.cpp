@@ -163,16 +163,10 @@ NameSite* targetSite(Statement* st)
     return st->memo ? &st->memo->names[0] : nullptr;
 }
 
-// A fresh copy of the parameter that decl declares, unlinked: its shape,
-// and zeroed storage of its own unless it borrows the argument's. The
-// declared names were checked when declared. Null with the error set.
-Variable* newParameter(Ostrin& in, const Variable* decl)
+// Gives a zeroed record the shape of the parameter decl declares. The
+// declared names were checked when declared.
+void shapeParameter(Variable* p, const Variable* decl)
 {
-    Variable* p = in.newVariableRecord();
-    if (!p) {
-        in.failOnce(ErrNoMemory);
-        return nullptr;
-    }
     std::memcpy(p->name, decl->name, sizeof p->name);
     p->name[sizeof p->name - 1] = 0;
     p->type = decl->type;
@@ -184,6 +178,30 @@ Variable* newParameter(Ostrin& in, const Variable* decl)
     std::memcpy(p->dims, decl->dims, sizeof p->dims);
     p->count = decl->count;
     p->indexed = decl->indexed;
+}
+
+// A number of up to 8 bytes, kept in its parameter's own record.
+bool keptInRecord(const Variable* decl)
+{
+    return !decl->sharedData && decl->count && isNumericType(decl->type) && !decl->indexed &&
+           uint64_t{decl->count} * typeSize(decl->type) <= sizeof decl->local;
+}
+
+// A fresh copy of the parameter that decl declares, unlinked: its shape,
+// and zeroed storage of its own unless it borrows the argument's. Null
+// with the error set.
+Variable* newParameter(Ostrin& in, const Variable* decl)
+{
+    Variable* p = in.newVariableRecord();
+    if (!p) {
+        in.failOnce(ErrNoMemory);
+        return nullptr;
+    }
+    shapeParameter(p, decl);
+    if (keptInRecord(decl)) {
+        p->data = p->local;   // zeroed with the record
+        return p;
+    }
     if (decl->sharedData || !decl->count) return p;
 
     // A string keeps 255 characters and one zero byte after them, as a
@@ -191,10 +209,6 @@ Variable* newParameter(Ostrin& in, const Variable* decl)
     const bool isString = decl->type == TypeString;
     const uint64_t bytes = isString ? 255 + 1 : uint64_t{decl->count} * typeSize(decl->type);
     if (!bytes) return p;
-    if (isNumericType(decl->type) && !decl->indexed && bytes <= sizeof p->local) {
-        p->data = p->local;   // zeroed with the record
-        return p;
-    }
     char* block = bytes <= 0x7FFFFFFF ? static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1)) : nullptr;
     if (!block) {
         in.dropVariableRecord(p);
@@ -392,24 +406,9 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
 // or null with the error set (nothing is left allocated then).
 Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
 {
-    Variable* head = newVariableRecord();
-    if (!head) {
-        fail(ErrNoMemory);
-        return nullptr;
-    }
-    head->borrowed = 1;
-
-    Variable* last = head;
-    for (Variable* decl = label->members->next; decl; decl = decl->next) {
-        Variable* p = newParameter(*this, decl);
-        if (!p) {
-            freeVariables(head, false);
-            return nullptr;
-        }
-        last->next = p;
-        p->prev = last;
-        last = p;
-    }
+    Variable* head = takeKeptFrame(label->members);
+    if (!head) head = newFrame(label->members);
+    if (!head) return nullptr;
 
     // Missing arguments leave parameters at their zero or empty values;
     // extra arguments are ignored.
@@ -423,6 +422,74 @@ Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
             freeVariables(head, false);
             return nullptr;
         }
+    }
+    return head;
+}
+
+// The head and parameter copies of a new call of the subroutine whose
+// declarations decls heads. Null with the error set.
+Variable* Ostrin::newFrame(const Variable* decls)
+{
+    Variable* head = newVariableRecord();
+    if (!head) {
+        fail(ErrNoMemory);
+        return nullptr;
+    }
+    head->borrowed = 1;
+    Variable* last = head;
+    for (const Variable* decl = decls->next; decl; decl = decl->next) {
+        Variable* p = newParameter(*this, decl);
+        if (!p) {
+            freeVariables(head, false);
+            return nullptr;
+        }
+        last->next = p;
+        p->prev = last;
+        last = p;
+    }
+    return head;
+}
+
+// A finished call's frame serves the subroutine's next call when every
+// parameter is a number kept in its own record and the frame is as the
+// call made it (none freed): its records are made fresh instead of being
+// freed and allocated again. The declarations' head keeps it.
+void Ostrin::keepOrFreeFrame(Variable* decls, Variable* head)
+{
+    bool reusable = useCaches && !decls->target;
+    const Variable* p = head->next;
+    for (const Variable* d = decls->next; reusable && d; d = d->next) {
+        reusable = p && keptInRecord(d) && p->type == d->type && p->data == p->local;
+        if (reusable) p = p->next;
+    }
+    if (!reusable || p) {
+        freeVariables(head, false, true);
+        return;
+    }
+    chainsChanged(true);   // as freeing it would
+    decls->target = head;
+}
+
+// The kept frame of a subroutine's last call, its records as newFrame
+// makes them, or null.
+Variable* Ostrin::takeKeptFrame(Variable* decls)
+{
+    Variable* head = decls->target;
+    if (!head) return nullptr;
+    decls->target = nullptr;
+    Variable* p = head->next;
+    std::memset(head, 0, sizeof *head);
+    head->borrowed = 1;
+    Variable* last = head;
+    for (const Variable* d = decls->next; d; d = d->next) {
+        Variable* next = p->next;
+        std::memset(p, 0, sizeof *p);
+        shapeParameter(p, d);
+        p->data = p->local;
+        last->next = p;
+        p->prev = last;
+        last = p;
+        p = next;
     }
     return head;
 }
@@ -539,7 +606,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     Variable* saved = scopeStack.back();
     scopeStack.pop_back();
     setRunningChain(saved, true, outsideChanges == outsideAtEntry ? callerLast : nullptr);
-    if (params) freeVariables(params, false, true);
+    if (params) keepOrFreeFrame(label->members, params);
     backToCaller();
 
     --lineIndex;

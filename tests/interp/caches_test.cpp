@@ -273,6 +273,14 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "declare_function g(k: INT, t: STRING)\ns = \"a\"\nn = 4\ncounted_loop i, 1, 3\nr = f(i, s)\ns = g(n, \"b\")\n"
         "console_print r, s, character(64 + i), size_of(s)\nconditional i = 2 then free_variables n\nnext_step i\n"
         "jump finish\nf:\nreturn x * 10 + size_of(y)\ng:\nreturn t + t\nfinish:",
+        // A finished call's frame serves the next call of its subroutine:
+        // missing arguments are zero again, a frame whose parameter was
+        // freed is not kept, and a recursion takes the kept frame at one
+        // level only.
+        "declare_function f(a: INT, b: DOUBLE, c: WORD)\ndeclare_function h(n: INT, m: INT)\n"
+        "counted_loop i, 1, 3\nconsole_print f(i, i * 2, i * 3), f(i), h(i, 5)\nnext_step i\njump finish\nf:\n"
+        "conditional a = 2 then free_variables b\nreturn a * 100 + c\nh:\nconditional n < 1 then return m\n"
+        "return h(n - 1) * 2 + n + m\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
