@@ -458,8 +458,10 @@ void Ostrin::keepOrFreeFrame(Variable* decls, Variable* head)
 {
     bool reusable = useCaches && !decls->target;
     const Variable* p = head->next;
+    // Only a parameter made for a number kept in its record has its data
+    // there (newParameter, takeKeptFrame).
     for (const Variable* d = decls->next; reusable && d; d = d->next) {
-        reusable = p && keptInRecord(d) && p->type == d->type && p->data == p->local;
+        reusable = p && p->data == p->local && p->type == d->type;
         if (reusable) p = p->next;
     }
     if (!reusable || p) {
@@ -519,6 +521,16 @@ void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, con
 }
 
 namespace {
+
+// Whether a finished call's chain ends in variables it declared itself:
+// the head and the parameters of its frame are all borrowed, and freeing
+// stops at the first borrowed record from the end.
+bool endsInLocals(const Variable* chain)
+{
+    const Variable* v = chain;
+    while (v && v->next) v = v->next;
+    return v && !v->borrowed;
+}
 
 // A call statement's arguments: its texts after the label.
 class StatementArguments final : public CallArguments {
@@ -601,7 +613,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     // The subroutine's own variables go first, while they are the running
     // chain; the parameter copies after them keep only borrowed storage.
     Variable* locals = runningChain();
-    if (locals != callerChain) freeVariables(locals, true, true);
+    if (locals != callerChain && endsInLocals(locals)) freeVariables(locals, true, true);
     assert(!scopeStack.empty());
     Variable* saved = scopeStack.back();
     scopeStack.pop_back();
