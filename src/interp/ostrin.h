@@ -307,6 +307,7 @@ public:
     uint8_t errorCode = 0;
     bool stringResult = false;
     bool consoleOpen = false;
+    bool printing = false;   // a print is building its line in workBuffer
     // The window the print statements draw into instead of the console;
     // null for the console.
     void* outputWindow = nullptr;

@@ -61,6 +61,12 @@ TEST(Console, PrintFormats)
         {"current-window token in an expression", "console_print \"x\", {72}<>0, {72}+5", "", "x0 5 \n", 0},
         {"current-window token alone", "console_print \"x\", {72}", "", "x\n", 0},
         {"precision without argument", "decimal_precision", "", "", ErrArgCount},
+        // A function an argument calls prints its own line first; the line
+        // being built around the call stays whole.
+        {"a function that prints",
+         "declare_function f(x: INT)\nconsole_print \"a\", f(1), \"b\", f(2)\njump finish\nf:\n"
+         "console_print \"in\", x\nreturn x * 10\nfinish:",
+         "", "in1 \nin2 \na10 b20 \n", 0},
     };
     runCases(cases, std::size(cases));
 }
