@@ -296,7 +296,7 @@ public:
 
     double run(const char* text);
     double run(CompiledExpression& code);
-    double runCall(CompiledExpression& code);
+    [[gnu::noinline]] double runCall(CompiledExpression& code);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
