@@ -919,7 +919,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     if (u[0] == 0xFF) {
         if (u[1] && u[2]) opcode = (u[2] - 0xE0) + 16 * (u[1] - 0xE0);
     } else {
-        if (!label && (label = vm.siteHit(labelSite)) && label->type != TypeLabel) label = nullptr;
+        if (!label && (label = vm.siteOrFrameHit(labelSite)) && label->type != TypeLabel) label = nullptr;
         if (!label) {
             // The lookup cuts and restores characters: give it a copy.
             Value copy{};
@@ -1016,7 +1016,8 @@ public:
             return true;
         }
         // A site hit never looks at the text.
-        if (plainName && ev.vm.siteHit(v.site)) return ev.vm.readArgument(v.text, ClassVariable, v.site, KindAny, out);
+        if (plainName && ev.vm.siteOrFrameHit(v.site))
+            return ev.vm.readArgument(v.text, ClassVariable, v.site, KindAny, out);
         int cls;
         return ev.formatArgument(v, text, cls) && ev.vm.readArgument(text, cls, plainName ? v.site : nullptr, KindAny, out);
     }
@@ -1591,6 +1592,8 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
     Variable* var = m.site->var;
     if (m.site->version != vm.chainVersion || !var) {
         if (vm.errorCode) return nullptr;
+        // Another level of a recursion filled the site: spare the search.
+        if ((var = vm.frameHit(*m.site))) return var->data && isNumericType(var->type) ? var : nullptr;
         var = vm.findVariable(const_cast<char*>(code.pool.data() + m.text), nullptr, false, m.site);
         if (!var) {
             vm.errorCode = 0;

@@ -164,9 +164,16 @@ public:
     // What a site still holds, or null when the name must be looked up
     // again: a chain changed, or an error is pending (the search differs
     // then: no fallback to the top-level chain).
-    Variable* siteHit(NameSite* site)
+    Variable* siteHit(const NameSite* site) const
     {
-        if (site && site->var && site->version == chainVersion && !errorCode && useCaches) return site->var;
+        return site && site->var && site->version == chainVersion && !errorCode && useCaches ? site->var : nullptr;
+    }
+    // siteHit, or the same place in this level of a recursion (frameHit).
+    // findVariable asks frameHit only past its inline check, which stays
+    // small for every line.
+    Variable* siteOrFrameHit(NameSite* site)
+    {
+        if (Variable* v = siteHit(site)) return v;
         return site ? frameHit(*site) : nullptr;
     }
     Variable* frameHit(NameSite& site);

@@ -442,6 +442,8 @@ Variable* Ostrin::frameHit(NameSite& site)
 // findVariable past its site.
 Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
+    if (site && !chain)
+        if (Variable* v = frameHit(*site)) return selectWhole(v);
     FoundName* found = nullptr;
     char key[NameLength + 1];
     uint32_t hash;

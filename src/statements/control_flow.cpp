@@ -240,7 +240,7 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
         copyName(name, holder->data);
         site = nullptr;   // the name changes with the holder
     } else {
-        if (Variable* known = siteHit(site); known && known->type == TypeLabel) return known;
+        if (Variable* known = siteOrFrameHit(site); known && known->type == TypeLabel) return known;
         copyName(name, target);
     }
     Variable* label = findVariable(name, nullptr, false, site);
