@@ -40,7 +40,7 @@ const char* typeFormat(int type);     // print format of one value
 inline int typeSize(int type)
 {
     constexpr int slot = sizeof(void*);
-    constexpr int sizes[TypeCount] = {1, 1, 4, 4, 0, slot, slot, 0, 0, slot, slot, slot, 1, 2, 8, slot, 4, 8, 8, 4};
+    static constexpr int sizes[TypeCount] = {1, 1, 4, 4, 0, slot, slot, 0, 0, slot, slot, slot, 1, 2, 8, slot, 4, 8, 8, 4};
     return type >= 0 && type < TypeCount ? sizes[type] : 0;
 }
 // CHAR, WORD, the integers and the floats. Inline: every numeric operand
