@@ -41,9 +41,10 @@ constexpr int MaxTexts = 28;      // stored strings and names together
 constexpr int WorkSize = 1024;    // 1,023 characters and the terminator
 constexpr size_t MaxString = Ostrin::StringResultSize - 1;
 
-// Placeholder bytes written in place of an evaluated group.
 // The handlers a label's call runs: a subroutine's, an external function's.
 constexpr int OpCallLabel = 44, OpCallExternal = 120;
+
+// Placeholder bytes written in place of an evaluated group.
 constexpr unsigned char PlaceNumber = 4, PlaceString = 5, PlaceName = 6, PlaceEmpty = 7;
 
 inline bool isPlaceholder(unsigned char c) { return c >= PlaceNumber && c <= PlaceEmpty; }
@@ -1593,13 +1594,15 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
     if (m.site->version != vm.chainVersion || !var) {
         if (vm.errorCode) return nullptr;
         // Another level of a recursion filled the site: spare the search.
-        if ((var = vm.frameHit(*m.site))) return var->data && isNumericType(var->type) ? var : nullptr;
-        var = vm.findVariable(const_cast<char*>(code.pool.data() + m.text), nullptr, false, m.site);
+        var = vm.frameHit(*m.site);
         if (!var) {
-            vm.errorCode = 0;
-            return nullptr;
+            var = vm.findVariable(const_cast<char*>(code.pool.data() + m.text), nullptr, false, m.site);
+            if (!var) {
+                vm.errorCode = 0;
+                return nullptr;
+            }
+            if (m.site->var != var || m.site->version != vm.chainVersion) return nullptr;
         }
-        if (m.site->var != var || m.site->version != vm.chainVersion) return nullptr;
     }
     return var->data && isNumericType(var->type) ? var : nullptr;
 }
