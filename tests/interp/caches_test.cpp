@@ -281,6 +281,15 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "counted_loop i, 1, 3\nconsole_print f(i, i * 2, i * 3), f(i), h(i, 5)\nnext_step i\njump finish\nf:\n"
         "conditional a = 2 then free_variables b\nreturn a * 100 + c\nh:\nconditional n < 1 then return m\n"
         "return h(n - 1) * 2 + n + m\nfinish:",
+        // A level that declares a local no longer has a frame as it began:
+        // its names are searched again; a subroutine with a STRING
+        // parameter keeps no frame, and its strings arrive whole each time.
+        "declare_variables d: INT\ndeclare_function s(n: INT, m: INT)\nconsole_print s(4, 0)\njump finish\ns:\n"
+        "conditional n = 2 then declare_variables loc: INT\nconditional n = 2 then loc = 5\n"
+        "conditional n < 1 then return m + d\nd = d + n\nreturn s(n - 1, m + n) + n\nfinish:",
+        "declare_variables t: STRING\ndeclare_function g(x: STRING, n: INT)\nt = \"ab\"\ncounted_loop i, 1, 3\n"
+        "console_print g(t, i), g(\"c\", i * 2)\nt = t + \"x\"\nnext_step i\njump finish\ng:\nconsole_print x, n\n"
+        "return n + size_of(x)\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }

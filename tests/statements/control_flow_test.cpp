@@ -337,6 +337,11 @@ TEST(ControlFlow, FunctionCallArguments)
          ErrUndefined},
         {"a string for an integer", "declare_function proc(x: INT)\nconsole_print proc(\"5\")\nproc:\nreturn x", "",
          ErrType},
+        // The frame its last call left goes with the label.
+        {"a label freed after its calls",
+         "declare_function f(a: INT)\nconsole_print f(1), f(2)\nfree_variables f\nconsole_print \"freed\"\n"
+         "console_print f(3)\njump finish\nf:\nreturn a * 2\nfinish:",
+         "2 4 \nfreed\n", ErrUndefined},
     };
     runCases(cases, std::size(cases));
 }
