@@ -990,6 +990,9 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     return ok;
 }
 
+// A name, with its minus, that an argument text cannot hold.
+inline bool nameTooLong(const Value& v) { return v.length + (v.negated ? 1 : 0) >= static_cast<size_t>(ArgSize); }
+
 // A whole number that an INT holds, written as one.
 inline bool wholeInt32(double d)
 {
@@ -1037,8 +1040,7 @@ bool Evaluator::callSubroutine(Variable* label, const Value* args, int argCount,
     // A name too long for an argument text fails before the call, as
     // writing the texts did.
     for (int i = 0; i < argCount; ++i)
-        if (args[i].kind == Kind::Name && args[i].length + (args[i].negated ? 1 : 0) >= static_cast<size_t>(ArgSize))
-            return fail(ErrMalformed);
+        if (args[i].kind == Kind::Name && nameTooLong(args[i])) return fail(ErrMalformed);
     ValueArguments source(*this, args, argCount);
     uint32_t resultType = NoResult;
     const bool done = vm.callSubroutine(label, source, resultType);
@@ -1111,7 +1113,7 @@ bool Evaluator::formatArgument(const Value& v, char* a, int& cls)
     }
     case Kind::Name: {
         const size_t n = v.length + (v.negated ? 1 : 0);
-        if (n >= static_cast<size_t>(ArgSize)) return fail(ErrMalformed);
+        if (nameTooLong(v)) return fail(ErrMalformed);
         if (v.negated) a[0] = '-';
         std::memcpy(a + (v.negated ? 1 : 0), v.text, v.length);
         a[n] = 0;

@@ -436,6 +436,7 @@ private:
     Variable* newFrame(const Variable* decls);
     void keepOrFreeFrame(Variable* decls, Variable* head);
     Variable* takeKeptFrame(Variable* decls);
+    bool pushCallFrame();
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // Console (statements/console.cpp).
     void ensureConsole();

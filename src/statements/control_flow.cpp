@@ -546,11 +546,19 @@ private:
 
 }  // namespace
 
+// Pushes what a return comes back through; false with error 34 when the
+// stack is low or the control stack full.
+bool Ostrin::pushCallFrame()
+{
+    if (!stackLow() && pushControl(static_cast<int32_t>(lineIndex)) && pushControl(MarkCall)) return true;
+    fail(ErrStackFull);
+    return false;
+}
+
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    if (stackLow()) return fail(ErrStackFull);
-    if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull);
+    if (!pushCallFrame()) return nullptr;
     Variable* label = findLabel(st->args[0], targetSite(st));
     if (!label) return nullptr;
     StatementArguments args(*this, st);
@@ -559,9 +567,7 @@ Statement* Ostrin::call(Statement* st)
 
 bool Ostrin::callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
 {
-    if (stackLow()) return fail(ErrStackFull), false;
-    if (!pushControl(static_cast<int32_t>(lineIndex)) || !pushControl(MarkCall)) return fail(ErrStackFull), false;
-    return enterSubroutine(label, args, resultType);
+    return pushCallFrame() && enterSubroutine(label, args, resultType);
 }
 
 // The call after its frame is pushed and its label found.
