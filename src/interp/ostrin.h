@@ -438,6 +438,20 @@ private:
     Variable* takeKeptFrame(Variable* decls);
     bool pushCallFrame();
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
+    // The bodies of the loop and conditional handlers, which kept lines
+    // run directly (runDirect).
+    bool stepCounter(char* name, NameSite* site);
+    bool whileTest(char* text, LineMemo* memo);
+    bool whileEnd();
+    bool blockCondition(char* text, LineMemo* memo);
+    bool skipElse();
+    // Assignment (statements/assignment.cpp): one value into one name or
+    // element whose line's memo knows that shape. -1 when the general path
+    // must run it; `lookup` false: only through the memo's sites.
+    int assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup);
+    // A kept line of a statement that runs from its kept form alone, without
+    // a statement record: -1 when it must run through its handler.
+    int runDirect(DecodedLine& d);
     // Console (statements/console.cpp).
     void ensureConsole();
     void fillHandlerTable();

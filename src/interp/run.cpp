@@ -353,6 +353,24 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     return decodeKept(st, kept->line, kept->text);
 }
 
+// The lines that lend their texts (loops, conditionals, one-value
+// assignments: the commonest lines of a loop) run from their kept form:
+// refilling the statement record and calling the handler through the table
+// cost as much as a short line's work. Each runs the body its handler runs;
+// an inline conditional, which decodes its branch into the statement, and
+// an assignment that misses its sites take the handler.
+[[gnu::always_inline]] inline int Ostrin::runDirect(DecodedLine& d)
+{
+    // Tested in turn, the commonest first: a jump table cost more.
+    if (d.opcode == 20) return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
+    if (d.opcode == 3) return stepCounter(d.args, &d.memo.names[0]);
+    if (d.opcode == 6) return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : -1;
+    if (d.opcode == 4) return whileTest(d.argText, &d.memo);
+    if (d.opcode == 5) return whileEnd();
+    if (d.opcode == 55) return skipElse();
+    return 1;   // end conditional
+}
+
 // One line, as step runs it; inlined into the run loop, where the call
 // cost a tenth of a short line.
 [[gnu::always_inline]] inline bool Ostrin::stepLine(Statement* st)
@@ -369,8 +387,17 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 #endif
     // A kept line is refilled here: the call into decodeLine was a tenth of
     // the cost of a short line.
-    if (decodedLines && decodedLines[lineIndex].state == DecodedLine::Cached) refillLine(st, decodedLines[lineIndex]);
-    else if (decodeLine(st) != 0) return false;
+    if (decodedLines && decodedLines[lineIndex].state == DecodedLine::Cached) {
+        DecodedLine& d = decodedLines[lineIndex];
+        if (d.lends) {
+            errorCode = 0;
+            const int done = runDirect(d);
+            if (done >= 0) return done != 0 && errorCode == 0;
+        }
+        refillLine(st, d);
+    } else if (decodeLine(st) != 0) {
+        return false;
+    }
     errorCode = 0;
     const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
     if (!h) [[unlikely]] {

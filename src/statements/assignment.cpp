@@ -451,31 +451,39 @@ Shape shapeOf(const Statement* st)
 
 }  // namespace
 
+int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup)
+{
+    if (memo.shape != ShapeSingle && memo.shape != ShapeElement) return -1;
+    const uint8_t before = errorCode;
+    Variable* v;
+    if (memo.shape == ShapeSingle) {
+        v = lookup ? findVariable(target, nullptr, false, &memo.names[0]) : siteHit(&memo.names[0]);
+        if (v && !lookup) selectWhole(v);
+    } else if (!(v = elementBySites(memo.names)) && lookup) {
+        v = findVariable(target, nullptr, false);
+        rememberElement(target, v, memo.names);
+    }
+    if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
+        Destination d{v, v->data, v->capacity, v->base ? v->base : v->data};
+        const bool stored =
+            cls == ClassExpression ? storeExpression(*this, d, value, &memo.code) : storeValue(*this, d, cls, value);
+        return stored && !errorCode ? 1 : 0;
+    }
+    // Anything else (a new variable, a read-only one, no storage) the
+    // general path handles.
+    errorCode = before;
+    return -1;
+}
+
 Statement* Ostrin::assignment(Statement* st)
 {
     if (st->argCount < 1) return fail(ErrMalformed);
     char* target = skipBlanks(st->args[0]);
     LineMemo* memo = st->memo;
     if (memo && memo->shape == ShapeUnknown) memo->shape = shapeOf(st);
-    if (memo && (memo->shape == ShapeSingle || memo->shape == ShapeElement)) {
-        const uint8_t before = errorCode;
-        Variable* v;
-        if (memo->shape == ShapeSingle) {
-            v = findVariable(target, nullptr, false, &memo->names[0]);
-        } else if (!(v = elementBySites(memo->names))) {
-            v = findVariable(target, nullptr, false);
-            rememberElement(target, v, memo->names);
-        }
-        if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
-            Destination d{v, v->data, v->capacity, v->base ? v->base : v->data};
-            const bool stored = st->argClass[1] == ClassExpression
-                                    ? storeExpression(*this, d, st->args[1], &memo->code)
-                                    : storeValue(*this, d, st->argClass[1], st->args[1]);
-            return stored && !errorCode ? st : nullptr;
-        }
-        // Anything else (a new variable, a read-only one, no storage) the
-        // general path below handles.
-        errorCode = before;
+    if (memo) {
+        const int stored = assignOne(*memo, target, st->argClass[1], st->args[1], true);
+        if (stored >= 0) return stored ? st : nullptr;
     }
 
     // The values: in a plain line all of them in argument 1, separated by

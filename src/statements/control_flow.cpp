@@ -708,17 +708,7 @@ Statement* Ostrin::conditional(Statement* st)
             memo->marks[1] = static_cast<uint16_t>(elseAt ? elseAt - text : 0);
         }
     }
-    if (!then) {
-        // Block form: a false condition continues after the matching else
-        // or end conditional.
-        const double cond = evaluate(text, st->memo ? &st->memo->code : nullptr);
-        if (errorCode) return nullptr;
-        if (cond != 0) return st;
-        const int64_t to = blockEnd(*this, lineIndex, ScanFalseBranch, falseBranchOf);
-        if (to < 0) return fail(ErrNoElseOrEnd);
-        lineIndex = static_cast<uint32_t>(to);
-        return st;
-    }
+    if (!then) return blockCondition(text, memo) ? st : nullptr;
 
     // The condition and the branches are cut apart in a copy.
     ScratchCopy copy(scratch, text);
@@ -738,13 +728,28 @@ Statement* Ostrin::conditional(Statement* st)
     return runInline(st, branch, memo, 0);
 }
 
-Statement* Ostrin::elseStatement(Statement* st)
+// A block conditional: a false condition continues after the matching else
+// or end conditional.
+bool Ostrin::blockCondition(char* text, LineMemo* memo)
 {
-    // Reached at the end of a then-branch: skip the else-branch.
-    const int64_t to = blockEnd(*this, lineIndex, ScanElseEnd, elseEndOf);
-    if (to < 0) return fail(ErrElseNoEnd);
+    const double cond = evaluate(text, memo ? &memo->code : nullptr);
+    if (errorCode) return false;
+    if (cond != 0) return true;
+    const int64_t to = blockEnd(*this, lineIndex, ScanFalseBranch, falseBranchOf);
+    if (to < 0) return fail(ErrNoElseOrEnd), false;
     lineIndex = static_cast<uint32_t>(to);
-    return st;
+    return true;
+}
+
+Statement* Ostrin::elseStatement(Statement* st) { return skipElse() ? st : nullptr; }
+
+// Reached at the end of a then-branch: skip the else-branch.
+bool Ostrin::skipElse()
+{
+    const int64_t to = blockEnd(*this, lineIndex, ScanElseEnd, elseEndOf);
+    if (to < 0) return fail(ErrElseNoEnd), false;
+    lineIndex = static_cast<uint32_t>(to);
+    return true;
 }
 
 // --- Loops ------------------------------------------------------------------------
@@ -783,45 +788,55 @@ Statement* Ostrin::countedLoop(Statement* st)
 Statement* Ostrin::nextStep(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);
-    Variable* v = findVariable(st->args[0], nullptr, false, st->memo ? &st->memo->names[0] : nullptr);
-    if (!v) return nullptr;
+    return stepCounter(st->args[0], st->memo ? &st->memo->names[0] : nullptr) ? st : nullptr;
+}
+
+// Advances the counted loop of the variable `name` (found through site).
+bool Ostrin::stepCounter(char* name, NameSite* site)
+{
+    Variable* v = findVariable(name, nullptr, false, site);
+    if (!v) return false;
     // Only INT and UINT variables carry loop state; a step of 0 means no
     // loop is active on this variable.
-    if ((v->type != TypeInt && v->type != TypeUInt) || v->returnType == 0 || !v->data) return fail(ErrType);
+    if ((v->type != TypeInt && v->type != TypeUInt) || v->returnType == 0 || !v->data) {
+        fail(ErrType);
+        return false;
+    }
 
     int32_t* value = reinterpret_cast<int32_t*>(v->data);
     const int32_t step = v->returnType;
     const auto next = static_cast<int32_t>(static_cast<uint32_t>(*value) + static_cast<uint32_t>(step));
     *value = next;
     const bool done = step > 0 ? next > v->width : next < v->width;
-    if (done) {
-        v->capacity = v->width = v->returnType = 0;
-        return st;
-    }
-    lineIndex = static_cast<uint32_t>(v->capacity);
-    return st;
+    if (done) v->capacity = v->width = v->returnType = 0;
+    else lineIndex = static_cast<uint32_t>(v->capacity);
+    return true;
 }
 
-Statement* Ostrin::whileLoop(Statement* st)
+Statement* Ostrin::whileLoop(Statement* st) { return whileTest(st->argText, st->memo) ? st : nullptr; }
+
+bool Ostrin::whileTest(char* text, LineMemo* memo)
 {
     const int64_t end = blockEnd(*this, lineIndex, ScanWhile, whileEndOf);
-    if (end < 0) return fail(ErrNoEndWhile);
-    const double cond = evaluate(st->argText, st->memo ? &st->memo->code : nullptr);
-    if (errorCode) return nullptr;
+    if (end < 0) return fail(ErrNoEndWhile), false;
+    const double cond = evaluate(text, memo ? &memo->code : nullptr);
+    if (errorCode) return false;
     if (cond == 0) {
         lineIndex = static_cast<uint32_t>(end);
-        return st;
+        return true;
     }
     // Saving the line before the while makes end while re-run the test.
-    if (!pushControl(static_cast<int32_t>(lineIndex - 1)) || !pushControl(MarkWhile)) return fail(ErrStackFull);
-    return st;
+    if (!pushControl(static_cast<int32_t>(lineIndex - 1)) || !pushControl(MarkWhile)) return fail(ErrStackFull), false;
+    return true;
 }
 
-Statement* Ostrin::endWhile(Statement* st)
+Statement* Ostrin::endWhile(Statement* st) { return whileEnd() ? st : nullptr; }
+
+bool Ostrin::whileEnd()
 {
-    if (popControl() != MarkWhile) return fail(ErrEndWhileNoWhile);
+    if (popControl() != MarkWhile) return fail(ErrEndWhileNoWhile), false;
     lineIndex = static_cast<uint32_t>(popControl());
-    return st;
+    return true;
 }
 
 Statement* Ostrin::repeat(Statement* st)

@@ -294,6 +294,34 @@ TEST(Caches, RememberedNamesFollowTheChains)
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
 
+// Loops, block conditionals and one-value assignments run from their kept
+// lines without a statement record: each must fail as its handler does, on
+// its own line, and give way to the handler when its sites are stale.
+TEST(Caches, KeptLinesRunAsTheirHandlers)
+{
+    static const char* const programs[] = {
+        // A step, an end while and an else reached again after their loop
+        // or branch is over.
+        "declare_variables k: INT\ncounted_loop i, 1, 2\nagain:\nnext_step i\nk = k + 1\n"
+        "conditional k < 3 then jump again",
+        "declare_variables k: INT\nwhile_loop k < 2\nback:\nk = k + 1\nend_while\nconsole_print k\n"
+        "conditional k < 4 then jump back",
+        "declare_variables k: INT\nconditional k = 0\nmid:\nk = k + 1\nelse\nk = 100\nend_conditional\n"
+        "console_print k\nconditional k < 3 then jump mid",
+        // A literal, a name and a string expression stored; a target freed
+        // and declared again as a DOUBLE; an element index out of range on
+        // the last pass.
+        "declare_variables v, w: INT\ndeclare_variables s: STRING\ndeclare_variables a[3]: INT\n"
+        "counted_loop i, 0, 3\nconsole_print v, w, s\nv = 5\nw = v\ns = s + \"x\"\n"
+        "conditional i = 1 then free_variables v\nconditional i = 1 then declare_variables v: DOUBLE\n"
+        "v = v / 2 + i\na[i] = i * 2\nnext_step i",
+        // Direct lines inside a subroutine, and a while left by a return.
+        "declare_function f(n: INT)\nconsole_print f(3), f(5)\njump finish\nf:\nk = 0\nwhile_loop 1\nk = k + n\n"
+        "conditional k > 10\nreturn k\nend_conditional\nend_while\nfinish:",
+    };
+    for (const char* p : programs) runBothWays(p, "kept lines");
+}
+
 // A line keeps its compiled expression in the expression cache: a host
 // that empties the cache between runs leaves no line pointing into it.
 TEST(Caches, LinesLetGoOfAnEmptiedCache)
