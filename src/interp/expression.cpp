@@ -1640,6 +1640,15 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
             x = at[m.from];
             break;
         case NumberMove::Name: {
+            // Most names are INT scalars found where they were: read at once.
+            const Variable* known = m.site->var;
+            if (known && m.site->version == vm.chainVersion && known->type == TypeInt && !known->indexed &&
+                known->data) {
+                int32_t i;
+                std::memcpy(&i, known->data, 4);
+                x = i;
+                break;
+            }
             Variable* var = numberVariable(vm, code, m);
             if (!var) return false;
             x = numberIn(Ostrin::selectWhole(var));

@@ -267,7 +267,8 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
     }
 }
 
-bool storeExpression(Ostrin& o, const Destination& d, const char* text, CompiledExpression** known = nullptr)
+[[gnu::always_inline]] inline bool storeExpression(Ostrin& o, const Destination& d, const char* text,
+                                              CompiledExpression** known = nullptr)
 {
     o.stringResult = false;
     const uint64_t version = o.chainVersion;
