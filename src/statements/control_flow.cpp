@@ -710,6 +710,20 @@ Statement* Ostrin::conditional(Statement* st)
     }
     if (!then) return blockCondition(text, memo) ? st : nullptr;
 
+    // The condition is the same text every time the line runs: the memo
+    // keeps its compiled form (the line's text as a whole is never one),
+    // and each branch its decoded form. Once both are there, neither text
+    // is read again, and the line need not be copied and cut.
+    double cond = 0;
+    const bool compiled = memo && memo->code;
+    if (compiled) {
+        cond = evaluate(text, &memo->code);
+        if (errorCode) return nullptr;
+        const int which = cond != 0 ? 0 : 1;
+        if (which == 1 && !elseAt) return st;
+        if (memo->branches[which]) return runInline(st, text, memo, which);
+    }
+
     // The condition and the branches are cut apart in a copy.
     ScratchCopy copy(scratch, text);
     if (!copy.text) return fail(ErrNoMemory);
@@ -718,10 +732,10 @@ Statement* Ostrin::conditional(Statement* st)
     char* otherBranch = elseAt ? copy.text + (elseAt - text) : nullptr;
     *branch = 0;
     branch += 3;
-    // The condition is the same text every time the line runs: the memo
-    // keeps its compiled form (the line's text as a whole is never one).
-    const double cond = evaluate(condition, memo ? &memo->code : nullptr);
-    if (errorCode) return nullptr;
+    if (!compiled) {
+        cond = evaluate(condition, memo ? &memo->code : nullptr);
+        if (errorCode) return nullptr;
+    }
 
     if (cond == 0) return otherBranch ? runInline(st, otherBranch + 3, memo, 1) : st;
     if (otherBranch) *otherBranch = 0;

@@ -315,6 +315,11 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "counted_loop i, 0, 3\nconsole_print v, w, s\nv = 5\nw = v\ns = s + \"x\"\n"
         "conditional i = 1 then free_variables v\nconditional i = 1 then declare_variables v: DOUBLE\n"
         "v = v / 2 + i\na[i] = i * 2\nnext_step i",
+        // An inline conditional evaluates its condition once per run, also
+        // on the pass that first takes its else.
+        "declare_function f(n: INT)\ncounted_loop i, 1, 3\nconditional f(i) then console_print \"y\" else "
+        "console_print \"n\"\nconditional f(i + 10) then console_print \"odd\"\nnext_step i\njump finish\nf:\n"
+        "console_print \"f\", n\nreturn n % 2\nfinish:",
         // Direct lines inside a subroutine, and a while left by a return.
         "declare_function f(n: INT)\nconsole_print f(3), f(5)\njump finish\nf:\nk = 0\nwhile_loop 1\nk = k + n\n"
         "conditional k > 10\nreturn k\nend_conditional\nend_while\nfinish:",
