@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -314,7 +316,7 @@ public:
     uint8_t errorCode = 0;
     bool stringResult = false;
     bool consoleOpen = false;
-    bool printing = false;   // a print is building its line in workBuffer
+    bool printing = false;   // a print is building its line in workBuffer (PrintLineBuffer)
     // The window the print statements draw into instead of the console;
     // null for the console.
     void* outputWindow = nullptr;
@@ -456,6 +458,31 @@ private:
     void ensureConsole();
     void fillHandlerTable();
     void fillConstantTable();
+};
+
+// The buffer a print statement (console or printer) builds its line in
+// while it evaluates its arguments: the shared work buffer for the
+// outermost; a print run by a function that such an argument calls gets
+// one of its own, or it would write over the line half built. data() is
+// null without the memory.
+class PrintLineBuffer {
+public:
+    explicit PrintLineBuffer(Ostrin& o) : busy(o.printing), was(o.printing)
+    {
+        if (was) own.reset(new (std::nothrow) char[Ostrin::WorkBufferSize]);
+        buffer = was ? own.get() : o.workBuffer;
+        busy = true;
+    }
+    ~PrintLineBuffer() { busy = was; }
+    PrintLineBuffer(const PrintLineBuffer&) = delete;
+    PrintLineBuffer& operator=(const PrintLineBuffer&) = delete;
+    char* data() const { return buffer; }
+
+private:
+    bool& busy;
+    const bool was;
+    std::unique_ptr<char[]> own;
+    char* buffer;
 };
 
 // The console device the engine uses when nothing else is installed.

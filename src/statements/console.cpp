@@ -14,8 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "library/storage.h"
 #include "platform.h"
@@ -158,20 +156,9 @@ Statement* Ostrin::closeConsole(Statement* st)
 // window or, with toFile set, the text file named by argument 0.
 Statement* Ostrin::consolePrint(Statement* st)
 {
-    // A function that an argument calls may print too: the outer line,
-    // half built, stays in the shared buffer and the inner one gets its own.
-    std::unique_ptr<char[]> own;
-    if (printing) {
-        own.reset(new (std::nothrow) char[WorkBufferSize]);
-        if (!own) return fail(ErrNoMemory);
-    }
-    struct Busy {
-        bool& flag;
-        const bool was;
-        ~Busy() { flag = was; }
-    } busy{printing, printing};
-    printing = true;
-    PrintBuffer out(own ? own.get() : workBuffer, WorkBufferSize);
+    PrintLineBuffer buffer(*this);
+    if (!buffer.data()) return fail(ErrNoMemory);
+    PrintBuffer out(buffer.data(), WorkBufferSize);
     const bool toFile = st->toFile != 0;
     const int first = toFile ? 1 : 0;
     for (int i = first; i < st->argCount; ++i) {

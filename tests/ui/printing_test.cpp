@@ -132,6 +132,7 @@ TEST(Printing, RawJobWritesItsLinesToThePrinter)
         "declare_variables p, none: INT\n"
         "declare_variables name: STRING\n"
         "declare_variables d: DOUBLE\n"
+        "declare_function f(n: INT)\n"
         "name = default_printer\n"
         "p = open_printer(name, \"raw job\", \"RAW\")\n"
         "d = 2.5\n"
@@ -141,15 +142,19 @@ TEST(Printing, RawJobWritesItsLinesToThePrinter)
         "write_printer p, d, \"x\"\n"
         "new_printer_page p\n"
         "write_printer p, \"page two\",\n"
+        // A function that prints to the console, called while the line is
+        // being built, leaves the line whole.
+        "write_printer p, \"f:\", f(2), \"end\"\n"
         "close_printer p\n"
         "close_printer none\n"
         "new_printer_page none\n"
-        "write_printer none, \"lost\"\n");
+        "write_printer none, \"lost\"\n"
+        "jump finish\nf:\nconsole_print \"inside\", n\nreturn n * 10\nfinish:\n");
     ASSERT_TRUE(o);
     ASSERT_EQ(0, runPrepared(*o).error);
     EXPECT_EQ(defaultPrinterName(), stringVar(*o, "name"));
     EXPECT_NE(0, intVar(*o, "p"));
-    EXPECT_EQ("Total: 42 \nd= 2.50\n3 x\npage two\n", readFile(file));
+    EXPECT_EQ("Total: 42 \nd= 2.50\n3 x\npage two\nf:20 end\n", readFile(file));
 }
 
 TEST(Printing, RawJobFailuresAndArgumentErrors)

@@ -324,8 +324,9 @@ Statement* Ostrin::writePrinter(Statement* st)
     if (st->argCount < 1) return fail(ErrArgCount);
     HANDLE handle;
     if (!handleArg(*this, st, handle)) return nullptr;
-    // The work buffer is free here: evaluating arguments never uses it.
-    LineBuffer line(workBuffer, WriteBufferSize);
+    PrintLineBuffer buffer(*this);
+    if (!buffer.data()) return fail(ErrNoMemory);
+    LineBuffer line(buffer.data(), WriteBufferSize);
     for (int i = 1; i < st->argCount; ++i) {
         if (!*skipBlanks(st->args[i])) continue;
         ArgValue v;
