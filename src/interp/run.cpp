@@ -156,7 +156,8 @@ int Ostrin::collectLabels()
 // something else runs that could decode the same line: their line's texts
 // are lent rather than copied. A name with an index expression is cut at
 // its bracket while the index runs, so only plain names and «name[index]»
-// with a plain index qualify where a handler looks a name up.
+// with a plain index qualify where a handler looks a name up. Every line
+// lent runs directly (runDirect), which must know its statement.
 static bool onlyReadsArguments(const Statement* st)
 {
     const auto readsName = [](const char* text) { return isPlainName(text) || isElementReference(text); };
@@ -368,7 +369,7 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
     if (d.opcode == 5) return whileEnd();
     if (d.opcode == 55) return skipElse();
-    return 1;   // end conditional
+    return 1;   // end conditional, the last that onlyReadsArguments lends
 }
 
 // One line, as step runs it; inlined into the run loop, where the call
@@ -385,8 +386,8 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     }
     --stepsLeft;
 #endif
-    // A kept line is refilled here: the call into decodeLine was a tenth of
-    // the cost of a short line.
+    // A kept line runs directly or is refilled here: the call into
+    // decodeLine was a tenth of the cost of a short line.
     if (decodedLines && decodedLines[lineIndex].state == DecodedLine::Cached) {
         DecodedLine& d = decodedLines[lineIndex];
         if (d.lends) {
