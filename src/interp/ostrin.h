@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -144,9 +145,27 @@ public:
     // «name[index]» (isElementReference) through the sites of its two
     // names: the element selected, or null having changed nothing when a
     // site is stale or the reference is no numeric element in range.
-    Variable* elementBySites(const NameSite* sites);
+    // Inline: every numeric element of a loop goes through it.
+    Variable* elementBySites(const NameSite* sites)
+    {
+        char* d = elementData(sites);
+        if (!d) return nullptr;
+        sites[0].var->data = d;
+        return sites[0].var;
+    }
     // The address elementBySites would select, or null.
-    char* elementData(const NameSite* sites) const;
+    char* elementData(const NameSite* sites) const
+    {
+        const Variable* a = sites[0].var;
+        const Variable* index = sites[1].var;
+        if (!a || !index || sites[0].version != chainVersion || sites[1].version != chainVersion) return nullptr;
+        if (errorCode || !useCaches || !isNumericType(a->type) || !a->base || index->type != TypeInt || !index->data)
+            return nullptr;
+        int32_t i;
+        std::memcpy(&i, index->data, sizeof i);
+        if (i < 0 || i >= a->dims[0]) return nullptr;   // the full lookup reports it
+        return a->base + static_cast<size_t>(i) * static_cast<size_t>(typeSize(a->type));
+    }
     // After a full lookup of such a reference found `found`, fills the two
     // sites, so the next lookup from there goes by elementBySites.
     void rememberElement(const char* ref, Variable* found, NameSite* sites);

@@ -70,27 +70,6 @@ struct Cut {
 
 }  // namespace
 
-char* Ostrin::elementData(const NameSite* sites) const
-{
-    const Variable* a = sites[0].var;
-    const Variable* index = sites[1].var;
-    if (!a || !index || sites[0].version != chainVersion || sites[1].version != chainVersion) return nullptr;
-    if (errorCode || !useCaches || !isNumericType(a->type) || !a->base || index->type != TypeInt || !index->data)
-        return nullptr;
-    int32_t i;
-    std::memcpy(&i, index->data, sizeof i);
-    if (i < 0 || i >= a->dims[0]) return nullptr;   // the full lookup reports it
-    return a->base + static_cast<size_t>(i) * static_cast<size_t>(typeSize(a->type));
-}
-
-Variable* Ostrin::elementBySites(const NameSite* sites)
-{
-    char* d = elementData(sites);
-    if (!d) return nullptr;
-    sites[0].var->data = d;
-    return sites[0].var;
-}
-
 void Ostrin::rememberElement(const char* ref, Variable* found, NameSite* sites)
 {
     if (!found || errorCode || !useCaches || !isNumericType(found->type)) return;
