@@ -457,6 +457,9 @@ private:
     Variable* newFrame(const Variable* decls);
     void keepOrFreeFrame(Variable* decls, Variable* head);
     Variable* takeKeptFrame(Variable* decls);
+    void freeKeptFrames(Variable* decls);
+    // As deep a recursion as keeps a frame for each of its levels.
+    static constexpr int32_t MaxKeptFrames = 64;
     bool pushCallFrame();
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // The bodies of the loop and conditional handlers, which kept lines
@@ -466,13 +469,15 @@ private:
     bool whileEnd();
     bool blockCondition(char* text, LineMemo* memo);
     bool skipElse();
+    bool returnLine(Statement* st, char* text, int cls, LineMemo& memo);
+    Statement* returnWith(Statement* st, const ArgValue* value);
     // Assignment (statements/assignment.cpp): one value into one name or
     // element whose line's memo knows that shape. -1 when the general path
     // must run it; `lookup` false: only through the memo's sites.
     int assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup);
     // A kept line of a statement that runs from its kept form alone, without
     // a statement record: -1 when it must run through its handler.
-    int runDirect(DecodedLine& d);
+    int runDirect(Statement* st, DecodedLine& d);
     // Console (statements/console.cpp).
     void ensureConsole();
     void fillHandlerTable();

@@ -166,6 +166,14 @@ static bool onlyReadsArguments(const Statement* st)
         return st->argCount == 1 && isPlainName(st->args[0]);
     case 4: case 5: case 6: case 7: case 55:   // while, conditionals, else: the line text alone
         return true;
+    case 45:  // return: its value read; a literal string is cut at its quote
+        if (st->argCount == 0) return true;
+        if (st->argCount != 1) return false;
+        switch (st->argClass[0]) {
+        case ClassNumber: case ClassExpression: return true;
+        case ClassVariable: return readsName(st->args[0]);
+        default: return false;
+        }
     case 20:  // assignment of one value
         if (st->argCount != 2 || !readsName(st->args[0])) return false;
         switch (st->argClass[1]) {
@@ -360,7 +368,7 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 // cost as much as a short line's work. Each runs the body its handler runs;
 // an inline conditional, which decodes its branch into the statement, and
 // an assignment that misses its sites take the handler.
-[[gnu::always_inline]] inline int Ostrin::runDirect(DecodedLine& d)
+[[gnu::always_inline]] inline int Ostrin::runDirect(Statement* st, DecodedLine& d)
 {
     // Tested in turn, the commonest first: a jump table cost more.
     if (d.opcode == 20) return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
@@ -369,7 +377,24 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
     if (d.opcode == 5) return whileEnd();
     if (d.opcode == 55) return skipElse();
+    if (d.opcode == 45) return returnLine(st, d.argCount ? d.args : nullptr, d.argClass[0], d.memo);
     return 1;   // end conditional, the last that onlyReadsArguments lends
+}
+
+// An inline branch runs as a line does: directly once its kept form lends.
+Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int which)
+{
+    if (KeptBranch* kept = memo && useCaches ? memo->branches[which] : nullptr) {
+        DecodedLine& d = kept->line;
+        if (d.state == DecodedLine::Cached && d.lends) {
+            const int done = runDirect(st, d);
+            if (done >= 0) return done ? st : nullptr;
+        }
+    }
+    if (decodeBranch(st, skipBlanks(text), memo, which) != 0) return nullptr;
+    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+    if (!h) return fail(ErrMalformed);
+    return (this->*h)(st);
 }
 
 // One line, as step runs it; inlined into the run loop, where the call
@@ -392,7 +417,7 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
         DecodedLine& d = decodedLines[lineIndex];
         if (d.lends) {
             errorCode = 0;
-            const int done = runDirect(d);
+            const int done = runDirect(st, d);
             if (done >= 0) return done != 0 && errorCode == 0;
         }
         refillLine(st, d);

@@ -498,9 +498,7 @@ void Ostrin::releaseObjects(Variable* v)
 {
     if (v->type == TypeLabel) {
         if (v->members) {
-            // The frame its last call left for the next (keepOrFreeFrame).
-            if (Variable* kept = v->members->target) freeVariables(kept, false);
-            v->members->target = nullptr;
+            freeKeptFrames(v->members);
             freeVariables(v->members, false);
         }
         v->members = nullptr;

@@ -256,15 +256,6 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
 }
 
 // Runs the statement an inline text holds (a then- or else-branch) in st.
-Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int which)
-{
-    text = skipBlanks(text);
-    if (decodeBranch(st, text, memo, which) != 0) return nullptr;
-    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
-    if (!h) return fail(ErrMalformed);
-    return (this->*h)(st);
-}
-
 bool Ostrin::runNested(Statement* st)
 {
     st->resultType = NoResult;
@@ -450,13 +441,16 @@ Variable* Ostrin::newFrame(const Variable* decls)
     return head;
 }
 
-// A finished call's frame serves the subroutine's next call when every
+// A finished call's frame serves a later call of the subroutine when every
 // parameter is a number kept in its own record and the frame is as the
 // call made it (none freed): its records are made fresh instead of being
-// freed and allocated again. The declarations' head keeps it.
+// freed and allocated again. The declarations' head keeps such frames, the
+// last first, each head's target the one before and its capacity their
+// count: the levels of a recursion each find one.
 void Ostrin::keepOrFreeFrame(Variable* decls, Variable* head)
 {
-    bool reusable = useCaches && !decls->target;
+    const int32_t kept = decls->target ? decls->target->capacity : 0;
+    bool reusable = useCaches && kept < MaxKeptFrames;
     const Variable* p = head->next;
     // Only a parameter made for a number kept in its record has its data
     // there (newParameter, takeKeptFrame).
@@ -469,16 +463,18 @@ void Ostrin::keepOrFreeFrame(Variable* decls, Variable* head)
         return;
     }
     chainsChanged(true);   // as freeing it would
+    head->target = decls->target;
+    head->capacity = kept + 1;
     decls->target = head;
 }
 
-// The kept frame of a subroutine's last call, its records as newFrame
-// makes them, or null.
+// The frame a finished call of the subroutine kept last, its records as
+// newFrame makes them, or null.
 Variable* Ostrin::takeKeptFrame(Variable* decls)
 {
     Variable* head = decls->target;
     if (!head) return nullptr;
-    decls->target = nullptr;
+    decls->target = head->target;
     Variable* p = head->next;
     std::memset(head, 0, sizeof *head);
     head->borrowed = 1;
@@ -494,6 +490,15 @@ Variable* Ostrin::takeKeptFrame(Variable* decls)
         p = next;
     }
     return head;
+}
+
+// Frees the frames a subroutine's declarations keep.
+void Ostrin::freeKeptFrames(Variable* decls)
+{
+    while (Variable* head = decls->target) {
+        decls->target = head->target;
+        freeVariables(head, false);
+    }
 }
 
 // Gives the call just entered (its parameters the running chain) its
@@ -633,12 +638,32 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
 
 Statement* Ostrin::returnStatement(Statement* st)
 {
+    if (st->argCount == 0) return returnWith(st, nullptr);
     // The result is evaluated while the call frame still stands, so a
     // failure in it reports this line, and «return f()» recursion stays
-    // bounded by the control stack.
-    ArgValue v;
-    if (st->argCount > 0 && !evalArg(st, 0, KindAny, v, st->memo ? &st->memo->code : nullptr)) return nullptr;
+    // bounded by the control stack. A name is read where the line found it
+    // last time.
+    LineMemo* memo = st->memo;
+    NameSite* site = st->argSites ? st->argSites[0] : memo ? &memo->names[0] : nullptr;
+    ArgValue v{};
+    if (!readArgument(st->args[0], st->argClass[0], site, KindAny, v, memo ? &memo->code : nullptr)) return nullptr;
+    return returnWith(st, &v);
+}
 
+// A kept return line, run from its value's text (null: none) without
+// filling st, which only takes the result (runDirect).
+bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
+{
+    st->opcode = OpReturn;   // what runNested waits for
+    if (!text) return returnWith(st, nullptr);
+    ArgValue v{};
+    return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
+}
+
+// The return after its value (null: none) is read: back to the caller,
+// the value in the result variable of its type.
+Statement* Ostrin::returnWith(Statement* st, const ArgValue* value)
+{
     // Loop and selection frames opened inside the subroutine go with it.
     for (;;) {
         const int32_t mark = popControl();
@@ -647,8 +672,9 @@ Statement* Ostrin::returnStatement(Statement* st)
         popControl();
     }
     lineIndex = static_cast<uint32_t>(popControl());
-    if (st->argCount == 0) return st;
+    if (!value) return st;
 
+    const ArgValue& v = *value;
     switch (v.type) {
     case TypeString:
         // A string function's result already sits in SYSTEM_STRING0.

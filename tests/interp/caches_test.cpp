@@ -323,6 +323,20 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         // Direct lines inside a subroutine, and a while left by a return.
         "declare_function f(n: INT)\nconsole_print f(3), f(5)\njump finish\nf:\nk = 0\nwhile_loop 1\nk = k + n\n"
         "conditional k > 10\nreturn k\nend_conditional\nend_while\nfinish:",
+        // Returns of a name (one freed and declared again between calls),
+        // an expression, a string, nothing, from an inline branch, and one
+        // at the top level.
+        "declare_variables g: INT\ndeclare_function f(n: INT)\ndeclare_function s(n: INT)\n"
+        "declare_function e(n: INT)\ncounted_loop i, 1, 3\ng = i * 3\nconsole_print f(i), s(i), e(i)\n"
+        "conditional i = 2 then free_variables g\nconditional i = 2 then declare_variables g: DOUBLE\n"
+        "next_step i\nreturn 5\nf:\nconditional n = 2 then return n\nreturn g\ns:\nreturn \"s\"\ne:\n"
+        "conditional n > 1 then return\nreturn n * 2 + 0.5",
+        // Recursions deeper than the frames kept for them, a missing
+        // argument in a kept frame, and a frame that cannot be kept.
+        "declare_function d(n: INT, x: DOUBLE)\ndeclare_function t(n: INT, s: STRING)\n"
+        "console_print d(100, 0.5), d(70, 1), d(3, 2), d(2)\nconsole_print t(5, \"a\"), t(2, \"c\")\n"
+        "jump finish\nd:\nconditional n = 0 then return x\nreturn d(n - 1, x + n) + n\nt:\n"
+        "conditional n = 0 then return s\nreturn t(n - 1, s + \"b\")\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
