@@ -468,6 +468,8 @@ private:
     bool whileTest(char* text, LineMemo* memo);
     bool whileEnd();
     bool blockCondition(char* text, LineMemo* memo);
+    int inlineCondition(Statement* st, char* text, LineMemo& memo);
+    Statement* thenBranch(Statement* st, char* text, LineMemo* memo, char* then, char* elseAt);
     bool skipElse();
     bool returnLine(Statement* st, char* text, int cls, LineMemo& memo);
     Statement* returnWith(Statement* st, const ArgValue* value);

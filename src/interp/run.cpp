@@ -166,8 +166,7 @@ static bool onlyReadsArguments(const Statement* st)
         return st->argCount == 1 && isPlainName(st->args[0]);
     case 4: case 5: case 6: case 7: case 55:   // while, conditionals, else: the line text alone
         return true;
-    case 45:  // return: its value read; a literal string is cut at its quote
-        if (st->argCount == 0) return true;
+    case 45:  // return of a value: read; a literal string is cut at its quote
         if (st->argCount != 1) return false;
         switch (st->argClass[0]) {
         case ClassNumber: case ClassExpression: return true;
@@ -373,11 +372,12 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     // Tested in turn, the commonest first: a jump table cost more.
     if (d.opcode == 20) return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
     if (d.opcode == 3) return stepCounter(d.args, &d.memo.names[0]);
-    if (d.opcode == 6) return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : -1;
+    if (d.opcode == 6)
+        return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : inlineCondition(st, d.argText, d.memo);
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
     if (d.opcode == 5) return whileEnd();
     if (d.opcode == 55) return skipElse();
-    if (d.opcode == 45) return returnLine(st, d.argCount ? d.args : nullptr, d.argClass[0], d.memo);
+    if (d.opcode == 45) return returnLine(st, d.args, d.argClass[0], d.memo);
     return 1;   // end conditional, the last that onlyReadsArguments lends
 }
 

@@ -650,12 +650,12 @@ Statement* Ostrin::returnStatement(Statement* st)
     return returnWith(st, &v);
 }
 
-// A kept return line, run from its value's text (null: none) without
-// filling st, which only takes the result (runDirect).
+// A kept return line, run from its value's text without filling st,
+// which only takes the result (runDirect).
 bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
 {
     st->opcode = OpReturn;   // what runNested waits for
-    if (!text) return returnWith(st, nullptr);
+    st->resultType = NoResult;   // as refilling it would: a value of no result type leaves none
     ArgValue v{};
     return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
 }
@@ -735,7 +735,20 @@ Statement* Ostrin::conditional(Statement* st)
         }
     }
     if (!then) return blockCondition(text, memo) ? st : nullptr;
+    return thenBranch(st, text, memo, then, elseAt);
+}
 
+// A kept conditional line with a then-branch, run from its text and memo
+// (runDirect): -1 before the handler has read its shape.
+int Ostrin::inlineCondition(Statement* st, char* text, LineMemo& memo)
+{
+    if (memo.shape != 2) return -1;
+    return thenBranch(st, text, &memo, text + memo.marks[0], memo.marks[1] ? text + memo.marks[1] : nullptr) != nullptr;
+}
+
+// A conditional with a then-branch, its then and else (or null) found.
+Statement* Ostrin::thenBranch(Statement* st, char* text, LineMemo* memo, char* then, char* elseAt)
+{
     // The condition is the same text every time the line runs: the memo
     // keeps its compiled form (the line's text as a whole is never one),
     // and each branch its decoded form. Once both are there, neither text

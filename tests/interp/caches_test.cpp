@@ -331,6 +331,12 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "conditional i = 2 then free_variables g\nconditional i = 2 then declare_variables g: DOUBLE\n"
         "next_step i\nreturn 5\nf:\nconditional n = 2 then return n\nreturn g\ns:\nreturn \"s\"\ne:\n"
         "conditional n > 1 then return\nreturn n * 2 + 0.5",
+        // Returns without a value and of a value with no result type,
+        // after a call that left a result.
+        "declare_variables m: MEMORY\ndeclare_function f(n: INT)\ndeclare_function g(n: INT)\n"
+        "counted_loop i, 1, 4\nconsole_print f(i)\nnext_step i\njump finish\nf:\ncall g, n\n"
+        "conditional n = 1 then return\nconditional n = 2 then return m\nconditional n > 2\nreturn m\n"
+        "end_conditional\nreturn\ng:\nreturn n * 7\nfinish:",
         // Recursions deeper than the frames kept for them, a missing
         // argument in a kept frame, and a frame that cannot be kept.
         "declare_function d(n: INT, x: DOUBLE)\ndeclare_function t(n: INT, s: STRING)\n"
