@@ -1025,6 +1025,19 @@ public:
         int cls;
         return ev.formatArgument(v, text, cls) && ev.vm.readArgument(text, cls, plainName ? v.site : nullptr, KindAny, out);
     }
+    bool known(int k, const Variable*& var, int32_t& whole) override
+    {
+        const Value& v = *list[k];
+        if (v.kind == Kind::Number) {
+            if (!wholeInt32(v.number)) return false;
+            var = nullptr;
+            whole = static_cast<int32_t>(v.number);
+            return true;
+        }
+        if (v.kind != Kind::Name || v.negated || v.element) return false;
+        var = ev.vm.siteOrFrameHit(v.site);
+        return var != nullptr;
+    }
 
 private:
     Evaluator& ev;

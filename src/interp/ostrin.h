@@ -59,6 +59,14 @@ public:
     // Argument k (from 0) as evalArg reads it for any kind; false with the
     // error set.
     virtual bool read(int k, ArgValue& out) = 0;
+    // Argument k when it is known without reading it: a whole number that
+    // an INT holds (var null), or the variable a name stands for, found
+    // where read would find it. False: read it.
+    virtual bool known(int, const Variable*& var, int32_t& whole)
+    {
+        (void)var, (void)whole;
+        return false;
+    }
 
 protected:
     ~CallArguments() = default;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert.h"
 #include "text.h"
 
 namespace {
@@ -392,6 +393,30 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
     }
 }
 
+// Binds an argument known without reading it (CallArguments::known), a
+// whole number or an INT or DOUBLE variable, to an INT or DOUBLE parameter
+// kept in its record: the value bindParameter gives it, without the
+// argument's every representation made first. False: bind it by its value.
+static bool bindKnown(Variable* p, const Variable* var, int32_t whole)
+{
+    if (p->data != p->local || (p->type != TypeInt && p->type != TypeDouble)) return false;
+    if (var) {
+        if (var->indexed || !var->data) return false;
+        if (var->type == TypeDouble) {
+            double d;
+            std::memcpy(&d, var->data, sizeof d);
+            if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = truncToInt32(d);
+            else *reinterpret_cast<double*>(p->data) = d;
+            return true;
+        }
+        if (var->type != TypeInt) return false;
+        std::memcpy(&whole, var->data, sizeof whole);
+    }
+    if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = whole;
+    else *reinterpret_cast<double*>(p->data) = whole;
+    return true;
+}
+
 // Builds the subroutine's parameter copies after a borrowed head record and
 // binds the call's arguments 1, 2, ... to them in order. Returns the head,
 // or null with the error set (nothing is left allocated then).
@@ -406,6 +431,9 @@ Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
     Variable* p = head->next;
     const int count = args.count();
     for (int k = 0; k < count && p; ++k, p = p->next) {
+        const Variable* var;
+        int32_t whole;
+        if (args.known(k, var, whole) && bindKnown(p, var, whole)) continue;
         ArgValue a{};
         int code = ErrNone;
         if (!args.read(k, a) || (code = bindParameter(p, a)) != ErrNone) {

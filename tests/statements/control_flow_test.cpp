@@ -264,6 +264,16 @@ TEST(ControlFlow, ParameterBinding)
          "console_print w, f, u, q, d\nreturn\nfinish:",
          {{"w", TypeWord}, {"f", TypeFloat}, {"u", TypeUInt}, {"q", TypeUInt64}, {"d", TypeDouble}},
          "65535 1.504000000 5000000000 -1 \n65535 1.504000000 5000000000 -2 \n", 0},
+        // An expression passes a whole number or a plain INT or DOUBLE
+        // variable straight to the parameter: the same values as by text.
+        {"numbers and variables from an expression, twice",
+         "declare_variables i, n: INT\ndeclare_variables d, big: DOUBLE\ndeclare_variables a[2]: INT\ni = -7\n"
+         "d = -2.75\nbig = 5000000000.5\na[1] = 12\ncounted_loop k, 1, 2\n"
+         "n = proc(i, i) + proc(d, d) + proc(big, big) + proc(-2147483648, 2147483647) + proc(a[1], a)\n"
+         "next_step k\njump finish\nproc:\nconsole_print x, y\nreturn 0\nfinish:",
+         {{"x", TypeInt}, {"y", TypeDouble}},
+         "-7 -7 \n-2  -2.75\n705032704  5000000000.50\n-2147483648 2147483647 \n12 0 \n"
+         "-7 -7 \n-2  -2.75\n705032704  5000000000.50\n-2147483648 2147483647 \n12 0 \n", 0},
         {"a parameter freed by its subroutine",
          "console_print proc(4), proc(5)\njump finish\nproc:\nb = a * 2\nfree_variables a\nreturn b\nfinish:",
          {{"a", TypeInt}, {"b", TypeInt}}, "8 10 \n", 0},
