@@ -849,6 +849,10 @@ bool Evaluator::resolve(Value& v)
             var = vm.findVariable(copy.text, nullptr, true);
             vm.rememberElement(v.text, var, v.site);
         }
+    } else if ((var = vm.siteOrFrameHit(v.site))) {
+        // Each level of a recursion finds its names in its own frame: ask
+        // the frame before a search.
+        Ostrin::selectWhole(var);
     } else {
         var = vm.findVariable(v.text, nullptr, true, v.site);
     }

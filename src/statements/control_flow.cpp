@@ -537,20 +537,22 @@ void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, con
     chainsChanged(true);
     CallEntry& e = callEntries[(reinterpret_cast<uintptr_t>(label) / sizeof(Variable) + callerVersion * 31) %
                                CallEntryCount];
-    const Variable* records[CallEntryRecords] = {};
+    bool same = e.label == label && e.callerVersion == callerVersion;
     size_t n = 0;
-    for (const Variable* v = params; v; v = v->next)
+    for (const Variable* v = params; v; v = v->next, ++n) {
         if (n == CallEntryRecords) return;   // too many to compare: always fresh
-        else records[n++] = v;
-    if (e.label == label && e.callerVersion == callerVersion && std::equal(records, records + n, e.records) &&
-        (n == CallEntryRecords || !e.records[n])) {
+        same = same && e.records[n] == v;
+    }
+    if (same && (n == CallEntryRecords || !e.records[n])) {
         chainVersion = e.version;
         return;
     }
     e.label = label;
     e.callerVersion = callerVersion;
     e.version = chainVersion;
-    std::copy(records, records + CallEntryRecords, e.records);
+    n = 0;
+    for (const Variable* v = params; v; v = v->next) e.records[n++] = v;
+    std::fill(e.records + n, e.records + CallEntryRecords, nullptr);
 }
 
 namespace {
