@@ -288,9 +288,20 @@ struct CompiledExpression {
 
 namespace {
 
+// What only the text evaluator needs: its working copy of the text and the
+// values its groups left behind their placeholders. Kilobytes: a compiled
+// run, which may recurse through calls, leaves them off its stack.
+struct TextWork {
+    char work[WorkSize];
+    double numbers[MaxNumbers];
+    Value texts[MaxTexts];
+    int numberCount = 0;
+    int textCount = 0;
+};
+
 class Evaluator {
 public:
-    explicit Evaluator(Ostrin& vm) : vm(vm), mark(vm.scratch.mark()) {}
+    explicit Evaluator(Ostrin& vm, TextWork* text = nullptr) : vm(vm), mark(vm.scratch.mark()), tw(text) {}
     ~Evaluator() { vm.scratch.release(mark); }
     Evaluator(const Evaluator&) = delete;
     Evaluator& operator=(const Evaluator&) = delete;
@@ -333,11 +344,7 @@ private:
 
     Ostrin& vm;
     ScratchStack::Mark mark;
-    char work[WorkSize];
-    double numbers[MaxNumbers];
-    Value texts[MaxTexts];
-    int numberCount = 0;
-    int textCount = 0;
+    TextWork* tw;   // null for a compiled run
 };
 
 // Copies [src, src + length) to the scratch stack as a terminated text.
@@ -358,6 +365,7 @@ double Evaluator::run(const char* text)
     if (!text) return fail(ErrMalformed), 0;
     const size_t length = strnlen(text, WorkSize);
     if (length >= WorkSize) return fail(ErrMalformed), 0;   // beyond the working copy
+    char* work = tw->work;
     std::memcpy(work, text, length + 1);
 
     for (;;) {
@@ -407,7 +415,7 @@ bool Evaluator::finish(Level& lv)
 // The last "(" outside string literals and square brackets: the innermost
 // group. Parentheses inside brackets belong to an index, which the variable
 // lookup evaluates on its own.
-char* Evaluator::lastOpenGroup() { return innermostGroup(work); }
+char* Evaluator::lastOpenGroup() { return innermostGroup(tw->work); }
 
 char* innermostGroup(char* work)
 {
@@ -429,17 +437,17 @@ bool Evaluator::store(const Value& v, unsigned char* out)
 {
     switch (v.kind) {
     case Kind::Number:
-        if (numberCount == MaxNumbers) return fail(ErrTooManyValues);
-        numbers[numberCount++] = v.number;
+        if (tw->numberCount == MaxNumbers) return fail(ErrTooManyValues);
+        tw->numbers[tw->numberCount++] = v.number;
         out[0] = PlaceNumber;
-        out[1] = static_cast<unsigned char>(numberCount);
+        out[1] = static_cast<unsigned char>(tw->numberCount);
         return true;
     case Kind::String:
     case Kind::Name:
-        if (textCount == MaxTexts) return fail(ErrTooManyValues);
-        texts[textCount++] = v;
+        if (tw->textCount == MaxTexts) return fail(ErrTooManyValues);
+        tw->texts[tw->textCount++] = v;
         out[0] = v.kind == Kind::String ? PlaceString : PlaceName;
-        out[1] = static_cast<unsigned char>(textCount);
+        out[1] = static_cast<unsigned char>(tw->textCount);
         return true;
     case Kind::Empty:
         break;
@@ -746,14 +754,14 @@ bool Evaluator::placeholder(char*& p, Value& v)
     p += 2;
     switch (type) {
     case PlaceNumber:
-        if (n > numberCount) return fail(ErrMalformed);
+        if (!tw || n > tw->numberCount) return fail(ErrMalformed);
         v.kind = Kind::Number;
-        v.number = numbers[n - 1];
+        v.number = tw->numbers[n - 1];
         return true;
     case PlaceString:
     case PlaceName:
-        if (n > textCount) return fail(ErrMalformed);
-        v = texts[n - 1];
+        if (!tw || n > tw->textCount) return fail(ErrMalformed);
+        v = tw->texts[n - 1];
         if ((type == PlaceString) != (v.kind == Kind::String)) return fail(ErrMalformed);
         return true;
     default:
@@ -1701,7 +1709,11 @@ bool Evaluator::setStringResult(const Value& v)
 // build probes page by page on entry: kept out of evaluate, they leave the
 // numeric run its small frame.
 [[gnu::noinline]] double runGeneral(Ostrin& vm, CompiledExpression& code) { return Evaluator(vm).run(code); }
-[[gnu::noinline]] double runText(Ostrin& vm, const char* text) { return Evaluator(vm).run(text); }
+[[gnu::noinline]] double runText(Ostrin& vm, const char* text)
+{
+    TextWork work;
+    return Evaluator(vm, &work).run(text);
+}
 
 }  // namespace
 
