@@ -331,6 +331,7 @@ private:
     bool apply(Op op, Value& a, const Value& b);
     bool resolve(Value& v);
     bool finish(Level& lv);
+    bool finishValue(Value& last);
     [[gnu::always_inline]] bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
     bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
@@ -402,7 +403,11 @@ double Evaluator::run(const char* text)
 bool Evaluator::finish(Level& lv)
 {
     if (lv.count == 0) return false;
-    Value& last = lv.results[lv.count - 1];   // a list's value is its last element
+    return finishValue(lv.results[lv.count - 1]);   // a list's value is its last element
+}
+
+bool Evaluator::finishValue(Value& last)
+{
     if (last.kind == Kind::Name && !resolve(last)) return false;
     if (last.kind == Kind::String) {
         if (setStringResult(last)) vm.stringResult = true;
@@ -1555,17 +1560,18 @@ double Evaluator::runCall(CompiledExpression& code)
 {
     vm.stringResult = false;
     const CompiledLevel& group = code.levels[0];
-    Value slots[MaxTexts + 1];
-    for (int k = 0; k < group.operandCount; ++k) {
-        Value& v = slots[group.firstSlot + k];
-        v = Value{};
-        if (!produce(code, code.operands[group.firstOperand + k], nullptr, v)) return 0;
+    Operand& call = code.operands[code.levels[1].firstOperand];
+    // The arguments are the group's operands in order (isSingleCall).
+    Value args[MaxArgs];
+    for (int k = 0; k < call.argCount; ++k) {
+        args[k] = Value{};
+        if (!produce(code, code.operands[group.firstOperand + k], nullptr, args[k])) return 0;
     }
-    Level lv;
-    lv.results[0] = Value{};
-    if (!produce(code, code.operands[code.levels[1].firstOperand], slots, lv.results[0])) return 0;
-    lv.count = 1;
-    return finish(lv) ? lv.results[0].number : 0;
+    Value result{};
+    if (!this->call(code.pool.data() + call.text, nullptr, args, call.argCount, result,
+                    call.plain ? &call.site[0] : nullptr))
+        return 0;
+    return finishValue(result) ? result.number : 0;
 }
 
 double Evaluator::run(CompiledExpression& code)
