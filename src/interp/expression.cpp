@@ -254,17 +254,20 @@ struct CompiledLevel {
 // (in the place of its first operand) and a literal only read by one
 // operation travels with that operation.
 struct NumberMove {
-    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, Operate, OperateNumber };
+    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, Operate, OperateNumber, Call };
     Kind kind = Literal;
     Op op = Op::Add;           // Operate: at[to] = at[to] op at[from]; OperateNumber: op number
     bool negate = false;
+    uint8_t argCount = 0;      // Call: its arguments' places, callArgs[from] on
     uint16_t to = 0;
-    uint16_t from = 0;         // Copy, Operate: a place; Constant: its index
-    uint32_t text = 0;         // Name: the name in the pool
+    uint16_t from = 0;         // Copy, Operate: a place; Constant: its index; Call: see argCount
+    uint32_t text = 0;         // Name, Call: the name in the pool
     double number = 0;         // Literal, OperateNumber: its minus applied
-    NameSite* site = nullptr;  // Name, Element: the operand's sites
+    NameSite* site = nullptr;  // Name, Element: the operand's sites; Call: the label's, or null
 };
 constexpr size_t MaxNumberPlaces = 64;   // larger expressions take the general run
+// Calls among the moves (runCallMoves) and arguments of each, at most.
+constexpr int MaxCallMoves = 8, MaxCallMoveArgs = 8;
 
 }  // namespace
 
@@ -276,7 +279,13 @@ struct CompiledExpression {
     // «f(a, b, ...)» alone, each argument a literal, string or name without
     // a minus: run without walking the levels (Evaluator::runCall).
     bool singleCall = false;
-    std::vector<NumberMove> moves;   // when numeric
+    // Numbers, names and operators as for `numeric`, and calls whose
+    // arguments are numbers, with no name read at or after the first level
+    // that calls: run as moves (runCallMoves), a call's value that is not
+    // a number taken through the general operations.
+    bool callMoves = false;
+    std::vector<NumberMove> moves;   // when numeric or callMoves
+    std::vector<uint16_t> callArgs;  // the places of calls' arguments
     uint16_t resultAt = 0;           // the place of the value, after the moves
     std::vector<Operand> operands;
     std::vector<Op> ops;
@@ -309,6 +318,7 @@ public:
     double run(const char* text);
     double run(CompiledExpression& code);
     [[gnu::noinline]] double runCall(CompiledExpression& code);
+    bool runMoves(CompiledExpression& code, double& result);
 
 private:
     bool fail(int code) { vm.errorCode = static_cast<uint8_t>(code); return false; }
@@ -1174,6 +1184,7 @@ private:
     bool operand(char*& p, Operand& o);
     void addSteps(CompiledLevel& lv);
     bool onlyNumbers() const;
+    bool numbersAndCalls() const;
     bool addMoves();
     bool isSingleCall() const;
     uint32_t addText(const char* from, size_t length);
@@ -1208,8 +1219,9 @@ bool Compiler::compile(const char* text, size_t length)
         if (!group) {
             if (*end == ')') return false;
             code.levels.push_back(lv);
-            code.numeric = onlyNumbers() && addMoves();
             code.singleCall = isSingleCall();
+            code.numeric = onlyNumbers() && addMoves();
+            code.callMoves = !code.numeric && !code.singleCall && numbersAndCalls() && addMoves();
             return true;
         }
         // The group is replaced as the text evaluator replaces it, the slot
@@ -1329,22 +1341,98 @@ bool Compiler::onlyNumbers() const
     return true;
 }
 
-// The moves of a numeric expression: each level's loads in order, then its
-// operations in the order of its steps (one run: there is no ",").
+// Whether an expression of numbers, names and calls can run as moves
+// (CompiledExpression::callMoves). The general run reads a level's names
+// after every call of that level, and a name that is not found must send
+// the whole expression there from its start, before anything has run: so
+// no name may stand at or after the first level that calls. Each argument
+// of a call is a number, as the general run passes it (a name alone would
+// go by name). A minus on a call's value or on a group's result read after
+// a call stays with the general run, which applies it once the level's
+// calls are made, and fails it on a text.
+bool Compiler::numbersAndCalls() const
+{
+    bool numberSlot[MaxTexts + 1] = {};
+    bool calling = false;
+    int calls = 0;
+    const size_t levels = code.levels.size();
+    for (size_t n = 0; n < levels; ++n) {
+        const CompiledLevel& cl = code.levels[n];
+        if (cl.operandCount == 0) return false;
+        const Op* ops = code.ops.data() + cl.firstOp;
+        for (int k = 0; k < cl.operandCount; ++k) {
+            const Operand& o = code.operands[cl.firstOperand + k];
+            if (o.type == Operand::Call) {
+                if (o.negate || o.argCount > MaxCallMoveArgs || ++calls > MaxCallMoves) return false;
+                for (int i = 0; i < o.argCount; ++i)
+                    if (!numberSlot[code.argSlots[o.firstArg + i]]) return false;
+                calling = true;
+            }
+        }
+        // The level's results, one a run between its ","s: a number when the
+        // run operates, or reads a literal, a constant or a number's slot.
+        int first = 0, run = 0;
+        for (int i = 0; i <= cl.opCount; ++i) {
+            if (i < cl.opCount && ops[i] != Op::Comma) continue;
+            if (i < cl.opCount && n + 1 == levels) return false;   // a list's value: the general run
+            const Operand& o = code.operands[cl.firstOperand + first];
+            const bool number = i > first || o.type == Operand::Literal || o.type == Operand::Constant ||
+                                (o.type == Operand::Slot && numberSlot[o.slot]);
+            if (cl.firstSlot) numberSlot[cl.firstSlot + run] = number;
+            ++run;
+            first = i + 1;
+        }
+        for (int k = 0; k < cl.operandCount; ++k) {
+            const Operand& o = code.operands[cl.firstOperand + k];
+            switch (o.type) {
+            case Operand::Literal:
+            case Operand::Constant:
+            case Operand::Call:
+                break;
+            case Operand::Slot:
+                if (calling && o.negate) return false;
+                break;
+            case Operand::Name:
+                if (calling || !(o.plain || o.element)) return false;
+                break;
+            default:
+                return false;
+            }
+        }
+    }
+    return calls > 0;
+}
+
+// The moves of a numeric expression: each level's loads and calls in order,
+// then its operations in the order of its steps, run after run.
 bool Compiler::addMoves()
 {
     if (code.operands.size() > MaxNumberPlaces) return false;
     uint16_t slotPlace[MaxTexts + 1] = {};
     uint16_t place[MaxNumberPlaces];
     for (const CompiledLevel& cl : code.levels) {
+        // Each step's operands counted from the level's first (a step
+        // counts from its run's first), and where each run begins.
+        const Op* ops = code.ops.data() + cl.firstOp;
+        const Step* steps = code.steps.data() + cl.firstStep;
+        uint8_t dst[MaxOperators], src[MaxOperators], runFirst[MaxOperands];
+        int stepCount = 0, runs = 0, first = 0;
+        for (int i = 0; i <= cl.opCount; ++i) {
+            if (i < cl.opCount && ops[i] != Op::Comma) continue;
+            for (int k = first; k < i; ++k, ++stepCount) {
+                dst[stepCount] = static_cast<uint8_t>(first + steps[stepCount].dst);
+                src[stepCount] = static_cast<uint8_t>(first + steps[stepCount].src);
+            }
+            runFirst[runs++] = static_cast<uint8_t>(first);
+            first = i + 1;
+        }
         // A literal that an operation only reads is folded into that
         // operation. A group's result is read where its level left it: a
         // slot is read once, so the operation may change it in place.
-        const Step* steps = code.steps.data() + cl.firstStep;
         bool read[MaxOperands] = {}, written[MaxOperands] = {};
-        for (int k = 0; k < cl.opCount; ++k) {
-            read[steps[k].src] = true;
-            written[steps[k].dst] = true;
+        for (int k = 0; k < stepCount; ++k) {
+            read[src[k]] = true;
+            written[dst[k]] = true;
         }
         for (int k = 0; k < cl.operandCount; ++k) {
             const auto at = static_cast<uint16_t>(cl.firstOperand + k);
@@ -1368,6 +1456,14 @@ bool Compiler::addMoves()
                 if (!o.negate) continue;
                 m.kind = NumberMove::Copy;
                 break;
+            case Operand::Call:   // numbersAndCalls
+                m.kind = NumberMove::Call;
+                m.text = o.text;
+                m.site = o.plain ? &o.site[0] : nullptr;
+                m.from = static_cast<uint16_t>(code.callArgs.size());
+                m.argCount = o.argCount;
+                for (int i = 0; i < o.argCount; ++i) code.callArgs.push_back(slotPlace[code.argSlots[o.firstArg + i]]);
+                break;
             default:   // a plain name or an element (onlyNumbers)
                 m.kind = o.element ? NumberMove::Element : NumberMove::Name;
                 m.text = o.text;
@@ -1376,20 +1472,21 @@ bool Compiler::addMoves()
             }
             code.moves.push_back(m);
         }
-        for (int k = 0; k < cl.opCount; ++k) {
-            const Operand& src = code.operands[cl.firstOperand + steps[k].src];
+        for (int k = 0; k < stepCount; ++k) {
+            const Operand& operand = code.operands[cl.firstOperand + src[k]];
             NumberMove m;
             m.kind = NumberMove::Operate;
             m.op = steps[k].op;
-            m.to = place[cl.firstOperand + steps[k].dst];
-            m.from = place[cl.firstOperand + steps[k].src];
-            if (src.type == Operand::Literal && !written[steps[k].src]) {
+            m.to = place[cl.firstOperand + dst[k]];
+            m.from = place[cl.firstOperand + src[k]];
+            if (operand.type == Operand::Literal && !written[src[k]]) {
                 m.kind = NumberMove::OperateNumber;
-                m.number = src.negate ? -src.number : src.number;
+                m.number = operand.negate ? -operand.number : operand.number;
             }
             code.moves.push_back(m);
         }
-        slotPlace[cl.firstSlot] = place[cl.firstOperand];
+        if (cl.firstSlot)
+            for (int r = 0; r < runs; ++r) slotPlace[cl.firstSlot + r] = place[cl.firstOperand + runFirst[r]];
     }
     code.resultAt = place[code.levels.back().firstOperand];
     return true;
@@ -1647,6 +1744,32 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
 // elements selected, which run(code) selects again in the same order, and
 // no operation can have failed before: run(code) would have failed there
 // too, before reading any later level.
+// What a name's or an element's load move reads: false when a name is not
+// where it was found before or holds no number.
+[[gnu::always_inline]] inline bool loadName(Ostrin& vm, CompiledExpression& code, const NumberMove& m, double& x)
+{
+    // Most names are INT scalars found where they were: read at once.
+    const Variable* known = m.site->var;
+    if (known && m.site->version == vm.chainVersion && known->type == TypeInt && !known->indexed && known->data) {
+        int32_t i;
+        std::memcpy(&i, known->data, 4);
+        x = i;
+        return true;
+    }
+    Variable* var = numberVariable(vm, code, m);
+    if (!var) return false;
+    x = numberIn(Ostrin::selectWhole(var));
+    return true;
+}
+
+[[gnu::always_inline]] inline bool loadElement(Ostrin& vm, const NumberMove& m, double& x)
+{
+    const Variable* var = vm.elementBySites(m.site);   // checks the type too
+    if (!var) return false;
+    x = numberIn(var);
+    return true;
+}
+
 bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 {
     double at[MaxNumberPlaces];
@@ -1670,31 +1793,101 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
         case NumberMove::Copy:
             x = at[m.from];
             break;
-        case NumberMove::Name: {
-            // Most names are INT scalars found where they were: read at once.
-            const Variable* known = m.site->var;
-            if (known && m.site->version == vm.chainVersion && known->type == TypeInt && !known->indexed &&
-                known->data) {
-                int32_t i;
-                std::memcpy(&i, known->data, 4);
-                x = i;
-                break;
-            }
-            Variable* var = numberVariable(vm, code, m);
-            if (!var) return false;
-            x = numberIn(Ostrin::selectWhole(var));
+        case NumberMove::Name:
+            if (!loadName(vm, code, m, x)) return false;
             break;
-        }
-        default: {   // Element
-            const Variable* var = vm.elementBySites(m.site);   // checks the type too
-            if (!var) return false;
-            x = numberIn(var);
+        default:   // Element
+            if (!loadElement(vm, m, x)) return false;
             break;
-        }
         }
         at[m.to] = m.negate ? -x : x;
     }
     vm.stringResult = false;
+    result = at[code.resultAt];
+    return true;
+}
+
+// runNumbers with calls among the moves (CompiledExpression::callMoves): a
+// call's value that is not a number is kept as a value, and an operation
+// on it is the general one. False, before any call, where runNumbers gives
+// up; true with the value, or with the error set.
+bool Evaluator::runMoves(CompiledExpression& code, double& result)
+{
+    vm.stringResult = false;
+    double at[MaxNumberPlaces];
+    uint64_t isText = 0;   // the places holding a text, in texts[textOf[place]]
+    uint8_t textOf[MaxNumberPlaces];
+    Value texts[MaxCallMoves];
+    int textCount = 0;
+    const auto valueAt = [&](uint16_t p) {
+        if (isText >> p & 1) return texts[textOf[p]];
+        Value v{};
+        v.kind = Kind::Number;
+        v.number = at[p];
+        return v;
+    };
+    const auto put = [&](uint16_t p, const Value& v) {
+        if (v.kind != Kind::String) {
+            at[p] = v.number;
+            isText &= ~(uint64_t{1} << p);
+            return;
+        }
+        // Only a call makes a text where there was none (text + text is
+        // made in the place of the first): one per call at most.
+        if (!(isText >> p & 1)) textOf[p] = static_cast<uint8_t>(textCount++);
+        texts[textOf[p]] = v;
+        isText |= uint64_t{1} << p;
+    };
+    for (const NumberMove& m : code.moves) {
+        switch (m.kind) {
+        case NumberMove::Operate:
+        case NumberMove::OperateNumber: {
+            if (!(isText >> m.to & 1) && !(m.kind == NumberMove::Operate && (isText >> m.from & 1))) {
+                const double y = m.kind == NumberMove::Operate ? at[m.from] : m.number;
+                if (const int failed = arithmetic(m.op, at[m.to], y)) return fail(failed), true;
+                continue;
+            }
+            Value a = valueAt(m.to), b{};
+            if (m.kind == NumberMove::Operate) {
+                b = valueAt(m.from);
+            } else {
+                b.kind = Kind::Number;
+                b.number = m.number;
+            }
+            if (!apply(m.op, a, b)) return true;
+            put(m.to, a);
+            continue;
+        }
+        case NumberMove::Literal:
+            at[m.to] = m.number;
+            isText &= ~(uint64_t{1} << m.to);
+            continue;
+        case NumberMove::Call: {
+            Value args[MaxCallMoveArgs];
+            for (int i = 0; i < m.argCount; ++i) args[i] = valueAt(code.callArgs[m.from + i]);
+            Value v{};
+            if (!call(code.pool.data() + m.text, nullptr, args, m.argCount, v, m.site)) return true;
+            put(m.to, v);
+            continue;
+        }
+        default: {
+            // Loads come before any call (numbersAndCalls): giving up is
+            // still possible.
+            double x;
+            if (m.kind == NumberMove::Constant) x = static_cast<double>(static_cast<uint32_t>(vm.constants[m.from]));
+            else if (m.kind == NumberMove::Copy) x = at[m.from];
+            else if (!(m.kind == NumberMove::Name ? loadName(vm, code, m, x) : loadElement(vm, m, x))) return false;
+            at[m.to] = m.negate ? -x : x;
+            isText &= ~(uint64_t{1} << m.to);
+            continue;
+        }
+        }
+    }
+    if (isText >> code.resultAt & 1) {
+        if (setStringResult(texts[textOf[code.resultAt]])) vm.stringResult = true;
+        result = 0;
+        return true;
+    }
     result = at[code.resultAt];
     return true;
 }
@@ -1715,6 +1908,10 @@ bool Evaluator::setStringResult(const Value& v)
 // build probes page by page on entry: kept out of evaluate, they leave the
 // numeric run its small frame.
 [[gnu::noinline]] double runGeneral(Ostrin& vm, CompiledExpression& code) { return Evaluator(vm).run(code); }
+[[gnu::noinline]] bool runCallMoves(Ostrin& vm, CompiledExpression& code, double& result)
+{
+    return Evaluator(vm).runMoves(code, result);
+}
 [[gnu::noinline]] double runText(Ostrin& vm, const char* text)
 {
     TextWork work;
@@ -1795,6 +1992,7 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
         if (code) {
             double result = 0;
             if (code->numeric && runNumbers(*this, *code, result)) return errorCode ? 0 : result;
+            if (code->callMoves && runCallMoves(*this, *code, result)) return errorCode ? 0 : result;
             return runGeneral(*this, *code);
         }
     }

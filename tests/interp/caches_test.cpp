@@ -361,6 +361,38 @@ TEST(Caches, LinesLetGoOfAnEmptiedCache)
     EXPECT_EQ(0, o->errorCode);
 }
 
+// Numeric expressions with calls among them, in every place: calls of
+// subroutines that return numbers, texts or nothing, that change or free
+// a variable the expression reads, with arguments that are groups, calls
+// and literals, a minus on a call, a call of no label.
+TEST(Caches, CallsInNumericExpressionsRunAlike)
+{
+    static const char* const operands[] = {
+        "a",          "b",         "2",         "0",        "-3",       "1.5",
+        "arr[1]",     "(a - 1)",   "f(a - 1, 2)", "f(b * 2, a + 1)", "t(a + 0)", "t(1)",
+        "k(2)",       "n(1)",      "-f(1, 2)",  "(f(a + 1, 1) * 2)", "f(f(a - 1, 1) + 0, 3)", "nolabel(1)",
+        "(t(0) + t(1))", "z(1)",   "f(2, -1) % (a - 3)"};
+    static const char* const ops[] = {" + ", " - ", " * ", " / ", " % ", " = ", " < ", " & "};
+    std::mt19937 rng(77);
+    const auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        std::string text =
+            "declare_variables a, b: INT\ndeclare_variables arr[3]: INT\ndeclare_function f(x: INT, y: INT)\n"
+            "declare_function t(x: INT)\ndeclare_function k(x: INT)\ndeclare_function n(x: INT)\n"
+            "declare_function z(x: INT)\na = 3\nb = 4\narr[1] = 7\ncounted_loop i, 1, 3\n";
+        for (int line = 0; line < 4; ++line) {
+            std::string e = operands[pick(std::size(operands))];
+            for (size_t m = pick(4); m > 0; --m) e += std::string(ops[pick(std::size(ops))]) + operands[pick(std::size(operands))];
+            text += (pick(2) ? "console_print " : "b = ") + e + "\n";
+        }
+        text += "next_step i\njump finish\nf:\nreturn x * 2 + y\nt:\nconditional x > 2 then return \"big\"\n"
+                "return \"t\"\nk:\na = a + x\nconsole_print \"k\", a\nreturn a\nn:\nreturn\nz:\nfree_variables a\n"
+                "return 1\nfinish:";
+        runBothWays(text, "round " + std::to_string(round));
+        if (::testing::Test::HasFailure()) break;   // one program's report is enough
+    }
+}
+
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
