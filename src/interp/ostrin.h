@@ -486,7 +486,7 @@ private:
     // must run it; `lookup` false: only through the memo's sites.
     int assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup);
     // A kept line of a statement that runs from its kept form alone, without
-    // a statement record: -1 when it must run through its handler.
+    // refilling its statement record: -1 when it must run through its handler.
     int runDirect(Statement* st, DecodedLine& d);
     // Console (statements/console.cpp).
     void ensureConsole();

@@ -362,11 +362,13 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 }
 
 // The lines that lend their texts (loops, conditionals, one-value
-// assignments: the commonest lines of a loop) run from their kept form:
-// refilling the statement record and calling the handler through the table
-// cost as much as a short line's work. Each runs the body its handler runs;
-// an inline conditional, which decodes its branch into the statement, and
-// an assignment that misses its sites take the handler.
+// assignments, returns: the commonest lines of a loop or a subroutine) run
+// from their kept form: refilling the statement record and calling the
+// handler through the table cost as much as a short line's work. Each runs
+// the body its handler runs; an assignment that misses its sites, and a
+// conditional whose handler has not read its shape yet, take the handler.
+// st only takes what a line leaves in it: a return's result, or the
+// decoded form of an inline branch that does not run directly.
 [[gnu::always_inline]] inline int Ostrin::runDirect(Statement* st, DecodedLine& d)
 {
     // Tested in turn, the commonest first: a jump table cost more.
@@ -381,7 +383,8 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     return 1;   // end conditional, the last that onlyReadsArguments lends
 }
 
-// An inline branch runs as a line does: directly once its kept form lends.
+// Runs the statement an inline text holds (a then- or else-branch) in st:
+// directly, as a line, once its kept form lends.
 Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int which)
 {
     if (KeptBranch* kept = memo && useCaches ? memo->branches[which] : nullptr) {

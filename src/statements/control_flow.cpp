@@ -256,7 +256,6 @@ Variable* Ostrin::findLabel(char* target, NameSite* site)
     return label;
 }
 
-// Runs the statement an inline text holds (a then- or else-branch) in st.
 bool Ostrin::runNested(Statement* st)
 {
     st->resultType = NoResult;
