@@ -393,6 +393,42 @@ TEST(Caches, CallsInNumericExpressionsRunAlike)
     }
 }
 
+// What calls among numeric moves give, written out and the same both ways:
+// numbers, texts joined and compared, no value, calls made in order, nested
+// calls, a fraction passed to an INT, and the errors of a text with a
+// number and of a zero divisor, reported at the line (the sixth).
+TEST(Caches, CallsAmongMovesGiveTheirValues)
+{
+    const struct {
+        const char* line;
+        const char* output;
+        int error;
+    } cases[] = {
+        {"console_print f(2, 3) + f(1, 1)", "10 \n", 0},
+        {"console_print t(1) + t(5)", "tbig\n", 0},
+        {"console_print t(1) = t(1), t(1) < t(5)", "1 0 \n", 0},
+        {"console_print n(1) + 2", "2 \n", 0},
+        {"console_print k(1) * 10 + k(1)", "12 \n", 0},
+        {"console_print f(f(1, 1) + 0, 0) - 1", "5 \n", 0},
+        {"console_print f(1.5, 2) + 0", "4 \n", 0},
+        {"console_print t(1) + 1", "", ErrMalformed},
+        {"console_print f(2, 1) % f(0, 0)", "", ErrDivideByZero},
+    };
+    for (const auto& c : cases) {
+        const std::string source =
+            "declare_variables a: INT\ndeclare_function f(x: INT, y: INT)\ndeclare_function t(x: INT)\n"
+            "declare_function k(x: INT)\ndeclare_function n(x: INT)\n" + std::string(c.line) +
+            "\njump finish\nf:\nreturn x * 2 + y\nt:\nconditional x > 2 then return \"big\"\nreturn \"t\"\nk:\n"
+            "a = a + x\nreturn a\nn:\nreturn\nfinish:";
+        const RunResult r = runBothWays(source, c.line);
+        EXPECT_EQ(c.output, r.output) << c.line;
+        EXPECT_EQ(c.error, r.error) << c.line;
+        if (c.error) {
+            EXPECT_EQ(6, r.line) << c.line;
+        }
+    }
+}
+
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
