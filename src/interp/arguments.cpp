@@ -24,6 +24,9 @@ bool startsWithWindowToken(const char* t)
            static_cast<unsigned char>(t[2]) == 0xE8;
 }
 
+
+}  // namespace
+
 // The current-window token names the window only where a window is asked
 // for or where it stands alone; in any longer expression it is the number
 // in its constant entry («{72}<>0» is a comparison, not a window).
@@ -32,6 +35,8 @@ bool namesCurrentWindow(const char* t, int kind)
     if (!startsWithWindowToken(t)) return false;
     return kind == KindWinOrDlg || kind == KindWindow || *skipBlanks(t + 3) == 0;
 }
+
+namespace {
 
 void setFromDouble(ArgValue& out, double d)
 {
@@ -174,6 +179,36 @@ void setFromInt64(ArgValue& out, int64_t v)
     out.doubleValue = static_cast<double>(v);
 }
 
+// The argument an expression's text gave once evaluated to d: the text in
+// SYSTEM_STRING0, the current window, or the number in every width.
+void Ostrin::expressionValue(char* text, int kind, double d, ArgValue& out)
+{
+    if (stringResult) {
+        out.doubleValue = d;
+        out.text = stringResultBuffer();
+        out.type = TypeString;
+        return;
+    }
+    setFromDouble(out, d);
+    out.type = TypeDouble;
+    if (namesCurrentWindow(text, kind)) {
+        // The current window as a value: the WINDOW variable holding it,
+        // or the object itself when no variable does.
+        Variable* w = findVariable(text, nullptr, false);
+        out.type = TypeWindow;
+        if (w && w->data) {
+            uint32_t handle;
+            std::memcpy(&handle, w->data, 4);
+            out.handle = static_cast<int32_t>(handle);
+            out.dataPtr = w->data;
+            out.variable = w;
+        } else {
+            errorCode = 0;
+            out.handle = out.intValue;
+        }
+    }
+}
+
 bool Ostrin::readArgument(char* text, int cls, NameSite* site, int kind, ArgValue& out, CompiledExpression** known)
 {
     // A later argument keeps its leading blank (« "b"»): skip it for every
@@ -213,30 +248,7 @@ bool Ostrin::readArgument(char* text, int cls, NameSite* site, int kind, ArgValu
     case ClassExpression: {
         const double d = evaluate(text, known);
         if (errorCode) return false;
-        if (stringResult) {
-            out.doubleValue = d;
-            out.text = stringResultBuffer();
-            out.type = TypeString;
-            break;
-        }
-        setFromDouble(out, d);
-        out.type = TypeDouble;
-        if (namesCurrentWindow(text, kind)) {
-            // The current window as a value: the WINDOW variable holding it,
-            // or the object itself when no variable does.
-            Variable* w = findVariable(text, nullptr, false);
-            out.type = TypeWindow;
-            if (w && w->data) {
-                uint32_t handle;
-                std::memcpy(&handle, w->data, 4);
-                out.handle = static_cast<int32_t>(handle);
-                out.dataPtr = w->data;
-                out.variable = w;
-            } else {
-                errorCode = 0;
-                out.handle = out.intValue;
-            }
-        }
+        expressionValue(text, kind, d, out);
         break;
     }
     default:

@@ -251,6 +251,8 @@ public:
     // keeps where a variable argument was found.
     bool readArgument(char* text, int cls, NameSite* site, int kind, ArgValue& out,
                       CompiledExpression** known = nullptr);
+    // The argument that an expression text, evaluated to d, gives.
+    void expressionValue(char* text, int kind, double d, ArgValue& out);
     // Runs the subroutine at label with the given arguments, as a call
     // statement naming it does; its result's type goes to resultType.
     // False on an error, and without one when the lines ran out.
@@ -461,10 +463,10 @@ private:
     // else) of the conditional whose memo is given, or null.
     Statement* runInline(Statement* st, char* text, LineMemo* memo, int which);
     int bindParameter(Variable* p, const ArgValue& a);
-    Variable* bindParameters(Variable* label, CallArguments& args);
-    Variable* newFrame(const Variable* decls);
+    Variable* bindParameters(Variable* label, CallArguments& args, Variable*& last);
+    Variable* newFrame(const Variable* decls, Variable*& last);
     void keepOrFreeFrame(Variable* decls, Variable* head);
-    Variable* takeKeptFrame(Variable* decls);
+    Variable* takeKeptFrame(Variable* decls, Variable*& last);
     void freeKeptFrames(Variable* decls);
     // As deep a recursion as keeps a frame for each of its levels.
     static constexpr int32_t MaxKeptFrames = 64;
@@ -481,6 +483,7 @@ private:
     bool skipElse();
     bool returnLine(Statement* st, char* text, int cls, LineMemo& memo);
     Statement* returnWith(Statement* st, const ArgValue* value);
+    bool leaveCall();
     // Assignment (statements/assignment.cpp): one value into one name or
     // element whose line's memo knows that shape. -1 when the general path
     // must run it; `lookup` false: only through the memo's sites.

@@ -226,3 +226,6 @@ struct ArgValue {
 
 // Fills every numeric representation of an argument from an integer.
 void setFromInt64(ArgValue& out, int64_t v);
+// Whether an expression text stands for the current window, as an argument
+// of the given kind (a TypeCode or an ArgKind).
+bool namesCurrentWindow(const char* t, int kind);

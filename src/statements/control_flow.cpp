@@ -419,10 +419,10 @@ static bool bindKnown(Variable* p, const Variable* var, int32_t whole)
 // Builds the subroutine's parameter copies after a borrowed head record and
 // binds the call's arguments 1, 2, ... to them in order. Returns the head,
 // or null with the error set (nothing is left allocated then).
-Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
+Variable* Ostrin::bindParameters(Variable* label, CallArguments& args, Variable*& last)
 {
-    Variable* head = takeKeptFrame(label->members);
-    if (!head) head = newFrame(label->members);
+    Variable* head = takeKeptFrame(label->members, last);
+    if (!head) head = newFrame(label->members, last);
     if (!head) return nullptr;
 
     // Missing arguments leave parameters at their zero or empty values;
@@ -444,9 +444,21 @@ Variable* Ostrin::bindParameters(Variable* label, CallArguments& args)
     return head;
 }
 
+namespace {
+
+// Links p to the end of a frame, last its end so far.
+inline void append(Variable*& last, Variable* p)
+{
+    last->next = p;
+    p->prev = last;
+    last = p;
+}
+
+}  // namespace
+
 // The head and parameter copies of a new call of the subroutine whose
-// declarations decls heads. Null with the error set.
-Variable* Ostrin::newFrame(const Variable* decls)
+// declarations decls heads, and its last record. Null with the error set.
+Variable* Ostrin::newFrame(const Variable* decls, Variable*& last)
 {
     Variable* head = newVariableRecord();
     if (!head) {
@@ -454,16 +466,14 @@ Variable* Ostrin::newFrame(const Variable* decls)
         return nullptr;
     }
     head->borrowed = 1;
-    Variable* last = head;
+    last = head;
     for (const Variable* decl = decls->next; decl; decl = decl->next) {
         Variable* p = newParameter(*this, decl);
         if (!p) {
             freeVariables(head, false);
             return nullptr;
         }
-        last->next = p;
-        p->prev = last;
-        last = p;
+        append(last, p);
     }
     return head;
 }
@@ -497,7 +507,7 @@ void Ostrin::keepOrFreeFrame(Variable* decls, Variable* head)
 
 // The frame a finished call of the subroutine kept last, its records as
 // newFrame makes them, or null.
-Variable* Ostrin::takeKeptFrame(Variable* decls)
+Variable* Ostrin::takeKeptFrame(Variable* decls, Variable*& last)
 {
     Variable* head = decls->target;
     if (!head) return nullptr;
@@ -505,15 +515,13 @@ Variable* Ostrin::takeKeptFrame(Variable* decls)
     Variable* p = head->next;
     std::memset(head, 0, sizeof *head);
     head->borrowed = 1;
-    Variable* last = head;
+    last = head;
     for (const Variable* d = decls->next; d; d = d->next) {
         Variable* next = p->next;
         std::memset(p, 0, sizeof *p);
         shapeParameter(p, d);
         p->data = p->local;
-        last->next = p;
-        p->prev = last;
-        last = p;
+        append(last, p);
         p = next;
     }
     return head;
@@ -612,9 +620,9 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     // found stays found).
     const uint64_t callerVersion = chainVersion, outsideBefore = outsideChanges;
     Variable* callerChain = runningChain();
-    Variable* params = nullptr;
+    Variable *params = nullptr, *paramsLast = nullptr;
     if (label->members) {
-        params = bindParameters(label, args);
+        params = bindParameters(label, args, paramsLast);
         if (!params) return false;
     }
     const uint64_t enteredFrom = chainVersion;
@@ -640,7 +648,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     // leaves the caller's chain as it is now, its last record too.
     Variable* const callerLast = lastVariable;
     const uint64_t outsideAtEntry = outsideChanges;
-    setRunningChain(params, true);
+    setRunningChain(params, true, paramsLast);
     enterCallVersion(label, enteredFrom, params);
     const RunningCall callerFrame = frame;
     frame = {label, params, chainVersion};
@@ -686,21 +694,37 @@ bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
     st->opcode = OpReturn;   // what runNested waits for
     st->resultType = NoResult;   // as refilling it would: a value of no result type leaves none
     ArgValue v{};
-    return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
+    if (cls != ClassExpression)
+        return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
+    // An expression's number, the commonest result, goes to SYSTEM_DOUBLE0
+    // without passing through an argument's every width.
+    text = skipBlanks(text);
+    const double d = evaluate(text, &memo.code);
+    if (errorCode) return false;
+    if (!stringResult && !namesCurrentWindow(text, KindAny)) return leaveCall() && setDoubleResult(st, d);
+    expressionValue(text, KindAny, d, v);
+    return !errorCode && returnWith(st, &v);
+}
+
+// Back to the line after the call; false with error 35 outside a call.
+bool Ostrin::leaveCall()
+{
+    // Loop and selection frames opened inside the subroutine go with it.
+    for (;;) {
+        const int32_t mark = popControl();
+        if (mark == MarkCall) break;
+        if (mark < MarkCall) return fail(ErrReturnNoCall), false;
+        popControl();
+    }
+    lineIndex = static_cast<uint32_t>(popControl());
+    return true;
 }
 
 // The return after its value (null: none) is read: back to the caller,
 // the value in the result variable of its type.
 Statement* Ostrin::returnWith(Statement* st, const ArgValue* value)
 {
-    // Loop and selection frames opened inside the subroutine go with it.
-    for (;;) {
-        const int32_t mark = popControl();
-        if (mark == MarkCall) break;
-        if (mark < MarkCall) return fail(ErrReturnNoCall);
-        popControl();
-    }
-    lineIndex = static_cast<uint32_t>(popControl());
+    if (!leaveCall()) return nullptr;
     if (!value) return st;
 
     const ArgValue& v = *value;

@@ -343,8 +343,26 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "console_print d(100, 0.5), d(70, 1), d(3, 2), d(2)\nconsole_print t(5, \"a\"), t(2, \"c\")\n"
         "jump finish\nd:\nconditional n = 0 then return x\nreturn d(n - 1, x + n) + n\nt:\n"
         "conditional n = 0 then return s\nreturn t(n - 1, s + \"b\")\nfinish:",
+        // A return that fails in its expression, at its own line.
+        "declare_function q(n: INT)\nconsole_print q(2), q(0)\njump finish\nq:\nreturn 10 / n\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
+}
+
+// A return of the current window alone gives no result (0 to the caller),
+// not the window's number, with caches and without.
+TEST(Caches, ReturnOfTheCurrentWindowGivesNoResult)
+{
+    for (const bool caches : {false, true}) {
+        auto o = prepareProgram("declare_function w(n: INT)\nconsole_print w(1), w(2) + 1\njump finish\nw:\n"
+                                "return {xFE}{xE4}{xE8}\nfinish:");
+        ASSERT_TRUE(o);
+        o->useCaches = caches;
+        o->setCurrentWindow(reinterpret_cast<void*>(0x7000));
+        const RunResult r = runPrepared(*o);
+        EXPECT_EQ("0 1 \n", r.output) << caches;
+        EXPECT_EQ(0, r.error) << caches;
+    }
 }
 
 // A line keeps its compiled expression in the expression cache: a host
