@@ -1999,6 +1999,14 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
     return runText(*this, text);
 }
 
+// evaluate's run of a compiled numeric expression, for a caller holding
+// its compiled form, without the way in through evaluate.
+bool Ostrin::numberFromCode(CompiledExpression* code, double& result)
+{
+    if (!useCaches || !code || !code->numeric || stackLow()) return false;
+    return runNumbers(*this, *code, result);
+}
+
 bool Ostrin::isCompiled(const char* text)
 {
     return expressions && expressions->find(text) != nullptr;

@@ -243,6 +243,11 @@ public:
     void freeExpressions();
     // True when the text has a compiled form in the cache.
     bool isCompiled(const char* text);
+    // A compiled expression of numbers and names alone, run as evaluate
+    // runs it: true with the result or the error set; false where evaluate
+    // must take it (not such an expression, a name not where it was, a
+    // stack too low). It runs no statement, so no chain changes.
+    bool numberFromCode(CompiledExpression* code, double& result);
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     // `known` as for evaluate, for an argument that is an expression.
     bool evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known = nullptr);

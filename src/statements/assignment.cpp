@@ -271,6 +271,8 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
                                               CompiledExpression** known = nullptr)
 {
     o.stringResult = false;
+    double number;
+    if (known && o.numberFromCode(*known, number)) return !o.errorCode && storeEvaluated(o, d, number, false);
     const uint64_t version = o.chainVersion;
     const double value = o.evaluate(text, known);
     if (o.errorCode || !destinationKept(o, d, version)) return false;
