@@ -962,7 +962,8 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
         opcode = label->external ? OpCallExternal : OpCallLabel;
         if (argCount + 1 > MaxArgs) return fail(ErrArgCount);
     }
-    if (opcode < 0 || opcode >= Ostrin::HandlerCount || !vm.handlers[opcode]) return fail(ErrMalformed);
+    const Ostrin::Handler handler = vm.handlerFor(opcode);
+    if (!handler) return fail(ErrMalformed);
     if (label && opcode == OpCallLabel) return callSubroutine(label, args, argCount, out);
 
     Statement* st = vm.newStatement(MaxArgs);
@@ -996,7 +997,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
 
     if (ok) {
         st->argSites = sites;
-        Statement* done = (vm.*vm.handlers[opcode])(st);
+        Statement* done = (vm.*handler)(st);
         st->argSites = nullptr;
         vm.stringResult = false;   // as after a subroutine
         if (vm.errorCode) {

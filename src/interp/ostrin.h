@@ -299,6 +299,8 @@ public:
 
     // --- State ---------------------------------------------------------------
     Handler handlers[HandlerCount] = {};
+    // The handler of an opcode, or null for one with none (error 1).
+    Handler handlerFor(int opcode) const { return opcode >= 0 && opcode < HandlerCount ? handlers[opcode] : nullptr; }
     int32_t constants[ConstantCount] = {};
 
     char* image = nullptr;

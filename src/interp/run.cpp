@@ -395,7 +395,7 @@ Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int whic
         }
     }
     if (decodeBranch(st, skipBlanks(text), memo, which) != 0) return nullptr;
-    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+    const Handler h = handlerFor(st->opcode);
     if (!h) return fail(ErrMalformed);
     return (this->*h)(st);
 }
@@ -428,7 +428,7 @@ Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int whic
         return false;
     }
     errorCode = 0;
-    const Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+    const Handler h = handlerFor(st->opcode);
     if (!h) [[unlikely]] {
         errorCode = ErrMalformed;
         return false;

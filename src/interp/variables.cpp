@@ -472,7 +472,7 @@ Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, 
     if (decodeStatement(st, ref) != 0) {
         errorCode = ErrUndefined;
     } else {
-        Handler h = st->opcode < HandlerCount ? handlers[st->opcode] : nullptr;
+        Handler h = handlerFor(st->opcode);
         if (!h) errorCode = ErrMalformed;
         else if ((this->*h)(st) && !errorCode) result = resultVariable(st->resultType);
     }
