@@ -343,6 +343,10 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "console_print d(100, 0.5), d(70, 1), d(3, 2), d(2)\nconsole_print t(5, \"a\"), t(2, \"c\")\n"
         "jump finish\nd:\nconditional n = 0 then return x\nreturn d(n - 1, x + n) + n\nt:\n"
         "conditional n = 0 then return s\nreturn t(n - 1, s + \"b\")\nfinish:",
+        // A parameter made a constant in one call is a plain one in the
+        // next, which reuses its record.
+        "declare_function f(n: INT)\ncounted_loop i, 1, 3\nconsole_print f(i)\nnext_step i\njump finish\nf:\n"
+        "declare_constants n = n * 7\nreturn n\nfinish:",
         // A return that fails in its expression, at its own line.
         "declare_function q(n: INT)\nconsole_print q(2), q(0)\njump finish\nq:\nreturn 10 / n\nfinish:",
     };
