@@ -24,7 +24,6 @@ bool startsWithWindowToken(const char* t)
            static_cast<unsigned char>(t[2]) == 0xE8;
 }
 
-
 }  // namespace
 
 // The current-window token names the window only where a window is asked

@@ -717,15 +717,17 @@ bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
 {
     st->opcode = OpReturn;   // what runNested waits for
     st->resultType = NoResult;   // as refilling it would: a value of no result type leaves none
-    ArgValue v{};
-    if (cls != ClassExpression)
+    if (cls != ClassExpression) {
+        ArgValue v{};
         return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
+    }
     // An expression's number, the commonest result, goes to SYSTEM_DOUBLE0
     // without passing through an argument's every width.
     text = skipBlanks(text);
     const double d = evaluate(text, &memo.code);
     if (errorCode) return false;
     if (!stringResult && !namesCurrentWindow(text, KindAny)) return leaveCall() && setDoubleResult(st, d);
+    ArgValue v{};
     expressionValue(text, KindAny, d, v);
     return !errorCode && returnWith(st, &v);
 }
