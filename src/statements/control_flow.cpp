@@ -165,12 +165,10 @@ NameSite* targetSite(Statement* st)
     return st->memo ? &st->memo->names[0] : nullptr;
 }
 
-// Gives a zeroed record the shape of the parameter decl declares. The
-// declared names were checked when declared.
+// Gives a zeroed record the shape of the parameter decl declares, all but
+// its name (a kept record has it already).
 void shapeParameter(Variable* p, const Variable* decl)
 {
-    std::memcpy(p->name, decl->name, sizeof p->name);
-    p->name[sizeof p->name - 1] = 0;
     p->type = decl->type;
     p->capacity = decl->capacity;
     p->width = decl->width;
@@ -184,12 +182,12 @@ void shapeParameter(Variable* p, const Variable* decl)
 
 // Zeroes a kept frame's record, as a new one comes, field by field: clearing
 // the whole record took twice as long, a third of a call's frame work. Its
-// name is left for shapeParameter (a head has none), and its library name
-// is only ever set on a new external function's record, which no frame
-// keeps (keepOrFreeFrame checks).
+// name stays, as no record's name changes once given (a kept parameter
+// keeps its own, a head has none), and its library name is only ever set
+// on a new external function's record, which no frame keeps
+// (keepOrFreeFrame checks).
 void clearKeptRecord(Variable* p)
 {
-    p->name[0] = 0;
     p->prev = p->next = p->members = p->target = nullptr;
     p->type = 0;
     p->capacity = p->width = p->returnType = 0;
@@ -222,6 +220,9 @@ Variable* newParameter(Ostrin& in, const Variable* decl)
         in.failOnce(ErrNoMemory);
         return nullptr;
     }
+    // The declared names were checked when declared.
+    std::memcpy(p->name, decl->name, sizeof p->name);
+    p->name[sizeof p->name - 1] = 0;
     shapeParameter(p, decl);
     if (keptInRecord(decl)) {
         p->data = p->local;   // zeroed with the record
