@@ -343,6 +343,13 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "console_print d(100, 0.5), d(70, 1), d(3, 2), d(2)\nconsole_print t(5, \"a\"), t(2, \"c\")\n"
         "jump finish\nd:\nconditional n = 0 then return x\nreturn d(n - 1, x + n) + n\nt:\n"
         "conditional n = 0 then return s\nreturn t(n - 1, s + \"b\")\nfinish:",
+        // Numeric expressions stored into every numeric type, past each
+        // one's range, again on each pass (from the line's compiled form).
+        "declare_variables c: CHAR\ndeclare_variables w: WORD\ndeclare_variables n: INT\n"
+        "declare_variables u: UINT\ndeclare_variables f: FLOAT\ndeclare_variables d, x: DOUBLE\n"
+        "declare_variables q: INT64\ndeclare_variables r: UINT64\ncounted_loop i, 1, 3\n"
+        "x = i * 1000000000 - 1.5\nc = x / 7\nw = -x\nn = x * 3\nu = -x\nf = x / 3\nd = x / 3\nq = x * x\n"
+        "r = -x * 10\nconsole_print c, w, n, u, f, d, q, r\nnext_step i",
         // A parameter made a constant in one call is a plain one in the
         // next, which reuses its record.
         "declare_function f(n: INT)\ncounted_loop i, 1, 3\nconsole_print f(i)\nnext_step i\njump finish\nf:\n"
