@@ -2002,11 +2002,9 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
 
 // evaluate's run of a compiled numeric expression, for a caller holding
 // its compiled form, without the way in through evaluate.
-bool Ostrin::numberFromCode(CompiledExpression* code, double& result)
-{
-    if (!useCaches || !code || !code->numeric || stackLow()) return false;
-    return runNumbers(*this, *code, result);
-}
+bool Ostrin::runNumberCode(CompiledExpression& code, double& result) { return runNumbers(*this, code, result); }
+
+bool Ostrin::isNumericCode(const CompiledExpression* code) { return code && code->numeric; }
 
 bool Ostrin::isCompiled(const char* text)
 {

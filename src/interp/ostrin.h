@@ -247,7 +247,12 @@ public:
     // runs it: true with the result or the error set; false where evaluate
     // must take it (not such an expression, a name not where it was, a
     // stack too low). It runs no statement, so no chain changes.
-    bool numberFromCode(CompiledExpression* code, double& result);
+    bool numberFromCode(CompiledExpression* code, double& result)
+    {
+        return useCaches && isNumericCode(code) && !stackLow() && runNumberCode(*code, result);
+    }
+    static bool isNumericCode(const CompiledExpression* code);
+    bool runNumberCode(CompiledExpression& code, double& result);
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     // `known` as for evaluate, for an argument that is an expression.
     bool evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known = nullptr);

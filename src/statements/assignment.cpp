@@ -456,6 +456,30 @@ Shape shapeOf(const Statement* st)
 
 int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup)
 {
+    // The commonest line of a loop: an INT, or an element of an INT array,
+    // found where it was and given a numeric expression. What the path
+    // below does for it, less its checks; the element's address is taken
+    // before the expression, which may select other elements.
+    if (!lookup && cls == ClassExpression && isNumericCode(memo.code)) {
+        Variable* v = nullptr;
+        if (memo.shape == ShapeSingle) {
+            v = siteHit(&memo.names[0]);
+            if (v && v->indexed) v = nullptr;
+        } else if (memo.shape == ShapeElement) {
+            v = elementBySites(memo.names);
+            if (v && isArrayTarget(v) && v->count == 0) v = nullptr;
+        }
+        if (v && v->type == TypeInt && !v->readOnly && v->data) {
+            char* at = v->data;
+            double x;
+            stringResult = false;
+            if (numberFromCode(memo.code, x)) {
+                if (errorCode) return 0;
+                put(at, static_cast<uint32_t>(truncate64(x)));
+                return 1;
+            }
+        }
+    }
     if (memo.shape != ShapeSingle && memo.shape != ShapeElement) return -1;
     const uint8_t before = errorCode;
     Variable* v;

@@ -356,6 +356,14 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_constants n = n * 7\nreturn n\nfinish:",
         // A return that fails in its expression, at its own line.
         "declare_function q(n: INT)\nconsole_print q(2), q(0)\njump finish\nq:\nreturn 10 / n\nfinish:",
+        // INT destinations of numeric expressions: an element whose value
+        // reads other elements of its array, the array named alone, an
+        // index past the end; a division by zero; a constant.
+        "declare_variables a[4], j: INT\ncounted_loop i, 0, 4\nj = 3 - i\na[i] = a[j] * 2 + i\n"
+        "conditional i = 2 then a = 9\nconsole_print a[0], a[1], a[2], a[3], j\nnext_step i",
+        "declare_variables n: INT\ncounted_loop i, 0, 3\nn = 10 / (2 - i) + n\nconsole_print n\nnext_step i",
+        "declare_constants k = 3\ndeclare_variables n: INT\ncounted_loop i, 0, 2\nn = i * 2\n"
+        "conditional i = 1 then k = n + 1\nconsole_print n, k\nnext_step i",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
