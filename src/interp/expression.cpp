@@ -181,6 +181,7 @@ enum class Kind : uint8_t { Empty, Number, String, Name };
 char* innermostGroup(char* work);
 bool parseOp(char*& p, Op& op);
 [[gnu::always_inline]] inline int arithmetic(Op op, double& x, double y);
+bool integralMoves(CompiledExpression& code);
 
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
@@ -265,7 +266,6 @@ struct NumberMove {
     double number = 0;         // Literal, OperateNumber: its minus applied
     NameSite* site = nullptr;  // Name, Element: the operand's sites; Call: the label's, or null
 };
-constexpr size_t MaxNumberPlaces = 64;   // larger expressions take the general run
 // Calls among the moves (runCallMoves) and arguments of each, at most.
 constexpr int MaxCallMoves = 8, MaxCallMoveArgs = 8;
 
@@ -284,6 +284,11 @@ struct CompiledExpression {
     // that calls: run as moves (runCallMoves), a call's value that is not
     // a number taken through the general operations.
     bool callMoves = false;
+    // Numeric, and its moves give the same value on 32-bit integers while
+    // every name read holds an INT and no value leaves 32 bits: run as
+    // `integer` (Ostrin::integerFromCode).
+    bool integral = false;
+    IntegerCode integer;
     std::vector<NumberMove> moves;   // when numeric or callMoves
     std::vector<uint16_t> callArgs;  // the places of calls' arguments
     uint16_t resultAt = 0;           // the place of the value, after the moves
@@ -1222,6 +1227,7 @@ bool Compiler::compile(const char* text, size_t length)
             code.levels.push_back(lv);
             code.singleCall = isSingleCall();
             code.numeric = onlyNumbers() && addMoves();
+            code.integral = code.numeric && integralMoves(code);
             code.callMoves = !code.numeric && !code.singleCall && numbersAndCalls() && addMoves();
             return true;
         }
@@ -1808,6 +1814,69 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
     return true;
 }
 
+// The moves as `integer`, when integerFromCode can take them: whole
+// literals within 32 bits, and only operations whose result on whole
+// numbers is the integer one (a division or a power gives fractions; And,
+// Or and Xor stay with the doubles).
+bool integralMoves(CompiledExpression& code)
+{
+    const auto whole = [](double d) { return d >= INT32_MIN && d <= INT32_MAX && d == static_cast<int32_t>(d); };
+    std::vector<IntegerMove> out;
+    for (const NumberMove& m : code.moves) {
+        IntegerMove im;
+        im.negate = m.negate;
+        im.to = m.to;
+        switch (m.kind) {
+        case NumberMove::Literal:
+            if (!whole(m.number)) return false;
+            im.operand = static_cast<int32_t>(m.number);
+            break;
+        case NumberMove::Copy:
+            im.code = IntegerMove::Copy;
+            im.operand = m.from;
+            break;
+        case NumberMove::Name:
+        case NumberMove::Element:
+            im.code = m.kind == NumberMove::Name ? IntegerMove::Name : IntegerMove::Element;
+            im.site = m.site;
+            im.move = static_cast<uint16_t>(&m - code.moves.data());
+            break;
+        case NumberMove::Operate:
+        case NumberMove::OperateNumber: {
+            int first;
+            switch (m.op) {
+            case Op::Add: first = IntegerMove::Add; break;
+            case Op::Sub: first = IntegerMove::Sub; break;
+            case Op::Mul: first = IntegerMove::Mul; break;
+            case Op::Mod: first = IntegerMove::Mod; break;
+            case Op::Eq: first = IntegerMove::Eq; break;
+            case Op::Ne: first = IntegerMove::Ne; break;
+            case Op::Lt: first = IntegerMove::Lt; break;
+            case Op::Gt: first = IntegerMove::Gt; break;
+            case Op::Le: first = IntegerMove::Le; break;
+            case Op::Ge: first = IntegerMove::Ge; break;
+            default: return false;
+            }
+            if (m.kind == NumberMove::OperateNumber) {
+                if (!whole(m.number)) return false;
+                im.code = static_cast<IntegerMove::Code>(first + 1);
+                im.operand = static_cast<int32_t>(m.number);
+            } else {
+                im.code = static_cast<IntegerMove::Code>(first);
+                im.operand = m.from;
+            }
+            break;
+        }
+        default:
+            return false;
+        }
+        out.push_back(im);
+    }
+    code.integer.moves = std::move(out);
+    code.integer.resultAt = code.resultAt;
+    return true;
+}
+
 // runNumbers with calls among the moves (CompiledExpression::callMoves): a
 // call's value that is not a number is kept as a value, and an operation
 // on it is the general one. False, before any call, where runNumbers gives
@@ -2003,6 +2072,17 @@ double Ostrin::evaluate(const char* text, CompiledExpression** known)
 // evaluate's run of a compiled numeric expression, for a caller holding
 // its compiled form, without the way in through evaluate.
 bool Ostrin::runNumberCode(CompiledExpression& code, double& result) { return runNumbers(*this, code, result); }
+
+const IntegerCode* Ostrin::integerCodeOf(const CompiledExpression* code)
+{
+    return code && code->integral ? &code->integer : nullptr;
+}
+
+const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
+{
+    Variable* var = numberVariable(*this, code, code.moves[move]);
+    return var ? selectWhole(var) : nullptr;
+}
 
 bool Ostrin::isNumericCode(const CompiledExpression* code) { return code && code->numeric; }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host.h"
+#include "integer_moves.h"
 #include "scratch.h"
 #include "values.h"
 
@@ -253,6 +254,21 @@ public:
     }
     static bool isNumericCode(const CompiledExpression* code);
     bool runNumberCode(CompiledExpression& code, double& result);
+    // numberFromCode on 32-bit integers, for a caller that cannot tell the
+    // results apart (an INT store, a condition): false also where a value
+    // is not a whole number within 32 bits, and numberFromCode must then
+    // take it. Inline, as the commonest lines' whole work.
+    bool integerFromCode(CompiledExpression* code, int32_t& result);
+    static const IntegerCode* integerCodeOf(const CompiledExpression* code);
+    // An integral expression's name (its move) looked up again.
+    const Variable* integerName(CompiledExpression& code, uint16_t move);
+    // A condition's value, which only its comparison with zero reads.
+    double conditionValue(const char* text, CompiledExpression** known)
+    {
+        int32_t i;
+        if (known && integerFromCode(*known, i)) return errorCode ? 0 : i;
+        return evaluate(text, known);
+    }
     // Evaluates argument i as the requested kind (a TypeCode or an ArgKind).
     // `known` as for evaluate, for an argument that is an expression.
     bool evalArg(Statement* st, int i, int kind, ArgValue& out, CompiledExpression** known = nullptr);
@@ -536,3 +552,74 @@ private:
 
 // The console device the engine uses when nothing else is installed.
 ConsoleDevice* defaultConsole();
+
+// What numberFromCode gives, on 32-bit integers: every value is a whole
+// number within 32 bits, which doubles hold exactly, and a minus zero of
+// the doubles is a zero here. The same operations in the same order; where
+// a name is not where it was or not an INT, or a value leaves 32 bits, the
+// doubles start again, and what this left behind is only elements selected.
+[[gnu::always_inline]] inline bool Ostrin::integerFromCode(CompiledExpression* code, int32_t& result)
+{
+    const IntegerCode* ic = useCaches ? integerCodeOf(code) : nullptr;
+    if (!ic || stackLow()) return false;
+    int32_t at[MaxNumberPlaces];
+    for (const IntegerMove& m : ic->moves) {
+        int32_t& a = at[m.to];
+        const int32_t n = m.operand;
+        int32_t x;
+        switch (m.code) {
+        case IntegerMove::Add: if (__builtin_add_overflow(a, at[n], &a)) return false; continue;
+        case IntegerMove::AddNumber: if (__builtin_add_overflow(a, n, &a)) return false; continue;
+        case IntegerMove::Sub: if (__builtin_sub_overflow(a, at[n], &a)) return false; continue;
+        case IntegerMove::SubNumber: if (__builtin_sub_overflow(a, n, &a)) return false; continue;
+        case IntegerMove::Mul: if (__builtin_mul_overflow(a, at[n], &a)) return false; continue;
+        case IntegerMove::MulNumber: if (__builtin_mul_overflow(a, n, &a)) return false; continue;
+        case IntegerMove::Mod:
+        case IntegerMove::ModNumber: {
+            const int32_t y = m.code == IntegerMove::Mod ? at[n] : n;
+            if (y == 0) {
+                stringResult = false;
+                fail(ErrDivideByZero);
+                return true;
+            }
+            a = y == -1 ? 0 : a % y;
+            continue;
+        }
+        case IntegerMove::Eq: a = a == at[n]; continue;
+        case IntegerMove::EqNumber: a = a == n; continue;
+        case IntegerMove::Ne: a = a != at[n]; continue;
+        case IntegerMove::NeNumber: a = a != n; continue;
+        case IntegerMove::Lt: a = a < at[n]; continue;
+        case IntegerMove::LtNumber: a = a < n; continue;
+        case IntegerMove::Gt: a = a > at[n]; continue;
+        case IntegerMove::GtNumber: a = a > n; continue;
+        case IntegerMove::Le: a = a <= at[n]; continue;
+        case IntegerMove::LeNumber: a = a <= n; continue;
+        case IntegerMove::Ge: a = a >= at[n]; continue;
+        case IntegerMove::GeNumber: a = a >= n; continue;
+        case IntegerMove::Literal: a = n; continue;
+        case IntegerMove::Copy: x = at[n]; break;
+        case IntegerMove::Name: {
+            const Variable* var = m.site->var;
+            if (!var || m.site->version != chainVersion || var->indexed || !var->data) {
+                var = integerName(*code, m.move);
+                if (!var) return false;
+            }
+            if (var->type != TypeInt) return false;
+            std::memcpy(&x, var->data, 4);
+            break;
+        }
+        case IntegerMove::Element: {
+            const Variable* var = elementBySites(m.site);
+            if (!var || var->type != TypeInt) return false;
+            std::memcpy(&x, var->data, 4);
+            break;
+        }
+        }
+        if (m.negate && __builtin_sub_overflow(0, x, &x)) return false;
+        a = x;
+    }
+    stringResult = false;
+    result = at[ic->resultAt];
+    return true;
+}

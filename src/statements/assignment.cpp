@@ -458,8 +458,9 @@ int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool l
 {
     // The commonest line of a loop: an INT, or an element of an INT array,
     // found where it was and given a numeric expression. What the path
-    // below does for it, less its checks; the element's address is taken
-    // before the expression, which may select other elements.
+    // below does for it, less its checks, and on integers where the
+    // expression allows; the element's address is taken before the
+    // expression, which may select other elements.
     if (!lookup && cls == ClassExpression && isNumericCode(memo.code)) {
         Variable* v = nullptr;
         if (memo.shape == ShapeSingle) {
@@ -471,8 +472,14 @@ int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool l
         }
         if (v && v->type == TypeInt && !v->readOnly && v->data) {
             char* at = v->data;
-            double x;
+            int32_t i;
             stringResult = false;
+            if (integerFromCode(memo.code, i)) {
+                if (errorCode) return 0;
+                put(at, i);
+                return 1;
+            }
+            double x;
             if (numberFromCode(memo.code, x)) {
                 if (errorCode) return 0;
                 put(at, static_cast<uint32_t>(truncate64(x)));

@@ -836,7 +836,7 @@ Statement* Ostrin::thenBranch(Statement* st, char* text, LineMemo* memo, char* t
     double cond = 0;
     const bool compiled = memo && memo->code;
     if (compiled) {
-        cond = evaluate(text, &memo->code);
+        cond = conditionValue(text, &memo->code);
         if (errorCode) return nullptr;
         const int which = cond != 0 ? 0 : 1;
         if (which == 1 && !elseAt) return st;
@@ -865,7 +865,7 @@ Statement* Ostrin::thenBranch(Statement* st, char* text, LineMemo* memo, char* t
 // or end conditional.
 bool Ostrin::blockCondition(char* text, LineMemo* memo)
 {
-    const double cond = evaluate(text, memo ? &memo->code : nullptr);
+    const double cond = conditionValue(text, memo ? &memo->code : nullptr);
     if (errorCode) return false;
     if (cond != 0) return true;
     const int64_t to = blockEnd(*this, lineIndex, ScanFalseBranch, falseBranchOf);
@@ -952,7 +952,7 @@ bool Ostrin::whileTest(char* text, LineMemo* memo)
 {
     const int64_t end = blockEnd(*this, lineIndex, ScanWhile, whileEndOf);
     if (end < 0) return fail(ErrNoEndWhile), false;
-    const double cond = evaluate(text, memo ? &memo->code : nullptr);
+    const double cond = conditionValue(text, memo ? &memo->code : nullptr);
     if (errorCode) return false;
     if (cond == 0) {
         lineIndex = static_cast<uint32_t>(end);

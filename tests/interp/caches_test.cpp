@@ -98,7 +98,8 @@ private:
     {
         static const char* const operands[] = {"a", "b", "c", "d", "1", "2", "0", "3.5", "arr[1]", "arr[a]",
                                                "f(a, 1)", "f(b, c)", "-a", "(a + b)", "(c * 2)", "e",
-                                               "size_of(\"ab\")", "a", "b", "2", "x", "-(-a)", "ch", "arr"};
+                                               "size_of(\"ab\")", "a", "b", "2", "x", "-(-a)", "ch", "arr",
+                                               "65536", "2147483647"};
         return operands[pick(static_cast<int>(std::size(operands)))];
     }
 
@@ -364,6 +365,11 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables n: INT\ncounted_loop i, 0, 3\nn = 10 / (2 - i) + n\nconsole_print n\nnext_step i",
         "declare_constants k = 3\ndeclare_variables n: INT\ncounted_loop i, 0, 2\nn = i * 2\n"
         "conditional i = 1 then k = n + 1\nconsole_print n, k\nnext_step i",
+        // Whole-number expressions whose values leave 32 bits part of the
+        // way (the lowest INT negated, products, sums), stored and tested.
+        "declare_variables a, b, m: INT\nm = -2147483647 - 1\ncounted_loop i, 1, 3\na = m * i + 5\nb = -m + i\n"
+        "conditional a * 2 > b - 2147483647 then console_print \"big\"\nconditional -m > i then console_print \"neg\"\n"
+        "console_print a, b\nnext_step i",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
