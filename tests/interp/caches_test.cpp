@@ -370,6 +370,12 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables a, b, m: INT\nm = -2147483647 - 1\ncounted_loop i, 1, 3\na = m * i + 5\nb = -m + i\n"
         "conditional a * 2 > b - 2147483647 then console_print \"big\"\nconditional -m > i then console_print \"neg\"\n"
         "console_print a, b\nnext_step i",
+        // A frame that is not kept (a string parameter) gives its records
+        // back, and another call's kept frame takes some: the next call
+        // from the same place gets other records for its parameters.
+        "declare_function f(s: STRING, n: INT)\ndeclare_function g(m: INT)\ncounted_loop i, 1, 3\n"
+        "console_print f(\"ab\", i)\nconsole_print g(i * 10)\nnext_step i\njump finish\nf:\nconsole_print s, n\n"
+        "return n * 2\ng:\nreturn m + 1\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
