@@ -725,7 +725,10 @@ bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
     // An expression's number, the commonest result, goes to SYSTEM_DOUBLE0
     // without passing through an argument's every width.
     text = skipBlanks(text);
-    const double d = evaluate(text, &memo.code);
+    // The integers give the doubles' value, but for the sign of a zero.
+    int32_t whole;
+    const bool integral = integerFromCode(memo.code, whole) && (whole || errorCode);
+    const double d = integral ? whole : evaluate(text, &memo.code);
     if (errorCode) return false;
     if (!stringResult && !namesCurrentWindow(text, KindAny)) return leaveCall() && setDoubleResult(st, d);
     ArgValue v{};

@@ -376,6 +376,11 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_function f(s: STRING, n: INT)\ndeclare_function g(m: INT)\ncounted_loop i, 1, 3\n"
         "console_print f(\"ab\", i)\nconsole_print g(i * 10)\nnext_step i\njump finish\nf:\nconsole_print s, n\n"
         "return n * 2\ng:\nreturn m + 1\nfinish:",
+        // Whole-number returns, a minus zero among them, and one past 32
+        // bits.
+        "declare_function z(n: INT)\ndeclare_function w(n: INT)\ncounted_loop i, 0, 2\n"
+        "console_print z(i), z(i - 1), w(i), w(i * 65536)\nnext_step i\njump finish\nz:\nreturn -n * 0\nw:\n"
+        "return n * n % 7 - (n > 1)\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
