@@ -404,8 +404,6 @@ Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int whic
 // cost a tenth of a short line.
 [[gnu::always_inline]] inline bool Ostrin::stepLine(Statement* st)
 {
-    char* line = lines[lineIndex];
-    if (!*line) return true;
 #ifdef OSTRIN_NATIVE
     // The fuzz build bounds every run, so an endless program is no finding.
     if (stepsLeft == 0 || ((stepsLeft & 7) == 0 && stopAtMs && nativeMilliseconds() >= stopAtMs)) {
@@ -424,6 +422,8 @@ Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int whic
             if (done >= 0) return done != 0 && errorCode == 0;
         }
         refillLine(st, d);
+    } else if (!*lines[lineIndex]) {
+        return true;   // a label line emptied by the label pass; never kept
     } else if (decodeLine(st) != 0) {
         return false;
     }
