@@ -181,7 +181,7 @@ enum class Kind : uint8_t { Empty, Number, String, Name };
 char* innermostGroup(char* work);
 bool parseOp(char*& p, Op& op);
 [[gnu::always_inline]] inline int arithmetic(Op op, double& x, double y);
-bool integralMoves(CompiledExpression& code);
+void addIntegerMoves(CompiledExpression& code);
 
 // One operand or result. Strings and names are zero-terminated texts on the
 // scratch stack; a name keeps a pending unary minus in `negated`.
@@ -284,10 +284,9 @@ struct CompiledExpression {
     // that calls: run as moves (runCallMoves), a call's value that is not
     // a number taken through the general operations.
     bool callMoves = false;
-    // Numeric, and its moves give the same value on 32-bit integers while
-    // every name read holds an INT and no value leaves 32 bits: run as
-    // `integer` (Ostrin::integerFromCode).
-    bool integral = false;
+    // When numeric and its moves give the same value on 32-bit integers
+    // while every name read holds an INT and no value leaves 32 bits: the
+    // moves again, for Ostrin::integerFromCode; else empty.
     IntegerCode integer;
     std::vector<NumberMove> moves;   // when numeric or callMoves
     std::vector<uint16_t> callArgs;  // the places of calls' arguments
@@ -1227,7 +1226,7 @@ bool Compiler::compile(const char* text, size_t length)
             code.levels.push_back(lv);
             code.singleCall = isSingleCall();
             code.numeric = onlyNumbers() && addMoves();
-            code.integral = code.numeric && integralMoves(code);
+            if (code.numeric) addIntegerMoves(code);
             code.callMoves = !code.numeric && !code.singleCall && numbersAndCalls() && addMoves();
             return true;
         }
@@ -1818,7 +1817,7 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 // literals within 32 bits, and only operations whose result on whole
 // numbers is the integer one (a division or a power gives fractions; And,
 // Or and Xor stay with the doubles).
-bool integralMoves(CompiledExpression& code)
+void addIntegerMoves(CompiledExpression& code)
 {
     const auto whole = [](double d) { return d >= INT32_MIN && d <= INT32_MAX && d == static_cast<int32_t>(d); };
     std::vector<IntegerMove> out;
@@ -1828,7 +1827,7 @@ bool integralMoves(CompiledExpression& code)
         im.to = m.to;
         switch (m.kind) {
         case NumberMove::Literal:
-            if (!whole(m.number)) return false;
+            if (!whole(m.number)) return;
             im.operand = static_cast<int32_t>(m.number);
             break;
         case NumberMove::Copy:
@@ -1855,10 +1854,10 @@ bool integralMoves(CompiledExpression& code)
             case Op::Gt: first = IntegerMove::Gt; break;
             case Op::Le: first = IntegerMove::Le; break;
             case Op::Ge: first = IntegerMove::Ge; break;
-            default: return false;
+            default: return;
             }
             if (m.kind == NumberMove::OperateNumber) {
-                if (!whole(m.number)) return false;
+                if (!whole(m.number)) return;
                 im.code = static_cast<IntegerMove::Code>(first + 1);
                 im.operand = static_cast<int32_t>(m.number);
             } else {
@@ -1868,13 +1867,12 @@ bool integralMoves(CompiledExpression& code)
             break;
         }
         default:
-            return false;
+            return;
         }
         out.push_back(im);
     }
     code.integer.moves = std::move(out);
     code.integer.resultAt = code.resultAt;
-    return true;
 }
 
 // runNumbers with calls among the moves (CompiledExpression::callMoves): a
@@ -2075,7 +2073,7 @@ bool Ostrin::runNumberCode(CompiledExpression& code, double& result) { return ru
 
 const IntegerCode* Ostrin::integerCodeOf(const CompiledExpression* code)
 {
-    return code && code->integral ? &code->integer : nullptr;
+    return code && !code->integer.moves.empty() ? &code->integer : nullptr;
 }
 
 const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
