@@ -254,10 +254,11 @@ public:
     }
     static bool isNumericCode(const CompiledExpression* code);
     bool runNumberCode(CompiledExpression& code, double& result);
-    // numberFromCode on 32-bit integers, for a caller that cannot tell the
-    // results apart (an INT store, a condition): false also where a value
-    // is not a whole number within 32 bits, and numberFromCode must then
-    // take it. Inline, as the commonest lines' whole work.
+    // numberFromCode on 32-bit integers, for a caller that cannot tell a
+    // minus zero from a zero (an INT store, a condition) or takes a zero
+    // from the doubles (a return): false also where a value is not a whole
+    // number within 32 bits, and numberFromCode must then take it. Inline,
+    // as the commonest lines' whole work.
     bool integerFromCode(CompiledExpression* code, int32_t& result);
     static const IntegerCode* integerCodeOf(const CompiledExpression* code);
     // An integral expression's name (its move) looked up again.
