@@ -18,7 +18,9 @@
 //                       shift+TAB (alt+F opens a menu by its mnemonic)
 //   menubar X           left click the window's menu bar at client x X
 //                       (fails when there is no menu bar there)
-//   close               click the close button of the title bar
+//   close               click the close button of the title bar; if the
+//                       window is still there 2 s later, send the request
+//                       the button makes (SC_CLOSE) as a message
 //   cover MS            put a window of our own over the target for MS
 //                       milliseconds, then take it away (Wine keeps what a
 //                       covered window showed, so this rarely repaints)
@@ -275,6 +277,13 @@ bool capture(const std::string& name, bool quiet)
     return written;
 }
 
+// Whether the target window is gone within ms milliseconds.
+bool goneWithin(DWORD ms)
+{
+    for (DWORD waited = 0; target && ::IsWindow(target) && waited < ms; waited += PollMs) ::Sleep(PollMs);
+    return target && !::IsWindow(target);
+}
+
 bool waitFor(const char* title)
 {
     for (DWORD waited = 0, limit = waitMs(); waited < limit; waited += PollMs) {
@@ -335,13 +344,7 @@ void run(const std::string& line)
     } else if (cmd == "sleep") {
         ::Sleep(static_cast<DWORD>(std::atoi(rest.c_str())));
     } else if (cmd == "gone") {
-        DWORD waited = 0;
-        const DWORD limit = waitMs();
-        while (target && ::IsWindow(target) && waited < limit) {
-            ::Sleep(PollMs);
-            waited += PollMs;
-        }
-        report(target && !::IsWindow(target), "gone");
+        report(goneWithin(waitMs()), "gone");
     } else if (!needTarget(cmd)) {
         return;
     } else if ((cmd == "click" || cmd == "rclick") && std::sscanf(rest.c_str(), "%d %d", &a, &b) == 2) {
@@ -368,7 +371,13 @@ void run(const std::string& line)
     } else if (cmd == "close") {
         POINT at = {};
         const bool found = closeButton(at);
-        if (found) click(at, false);
+        if (found) {
+            click(at, false);
+            // Under Xvfb the button's click now and then never arrives:
+            // then its request goes as a message, so that a test fails on
+            // what the program does, not on lost input.
+            if (!goneWithin(waitMs() / 5)) ::PostMessageA(target, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
         report(found, found ? line : "close: no close button on the title bar");
     } else if (cmd == "cover") {
         cover(static_cast<DWORD>(std::atoi(rest.c_str())));
