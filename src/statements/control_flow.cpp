@@ -719,6 +719,15 @@ bool Ostrin::returnLine(Statement* st, char* text, int cls, LineMemo& memo)
     st->opcode = OpReturn;   // what runNested waits for
     st->resultType = NoResult;   // as refilling it would: a value of no result type leaves none
     if (cls != ClassExpression) {
+        // An INT found where it was, or at its place in this level of a
+        // recursion («return N»), goes back as readArgument would read it.
+        if (cls == ClassVariable)
+            if (const Variable* var = siteOrFrameHit(&memo.names[0]);
+                var && var->type == TypeInt && !var->indexed && var->data) {
+                int32_t x;
+                std::memcpy(&x, var->data, sizeof x);
+                return leaveCall() && setIntResult(st, x);
+            }
         ArgValue v{};
         return readArgument(text, cls, &memo.names[0], KindAny, v, &memo.code) && returnWith(st, &v);
     }

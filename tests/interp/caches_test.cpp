@@ -381,6 +381,15 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_function z(n: INT)\ndeclare_function w(n: INT)\ncounted_loop i, 0, 2\n"
         "console_print z(i), z(i - 1), w(i), w(i * 65536)\nnext_step i\njump finish\nz:\nreturn -n * 0\nw:\n"
         "return n * n % 7 - (n > 1)\nfinish:",
+        // Returns of a name alone: a parameter at each level of a
+        // recursion, a global INT, a DOUBLE, an INT array named alone; the
+        // result variable that takes each, read after the call.
+        "declare_variables g: INT\ndeclare_variables d: DOUBLE\ndeclare_variables a[3]: INT\n"
+        "declare_function r(n: INT)\ndeclare_function pick(k: INT)\ng = 7\nd = 2.5\na[1] = 4\n"
+        "counted_loop i, 0, 3\nconsole_print r(i), pick(i), SYSTEM_INT0, SYSTEM_DOUBLE0\nnext_step i\njump finish\n"
+        "r:\nconditional n < 1 then return n\nreturn r(n - 1) + n\n"
+        "pick:\nconditional k = 0 then return g\nconditional k = 1 then return d\nconditional k = 2 then return a\n"
+        "SYSTEM_INT0 = -1\nreturn k\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
