@@ -1887,8 +1887,14 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
     uint8_t textOf[MaxNumberPlaces];
     Value texts[MaxCallMoves];
     int textCount = 0;
+    // Texts are rare (a call that returns one): while there are none, no
+    // 64-bit shift, which a 32-bit build makes in several instructions.
+    const auto textAt = [&](uint16_t p) { return isText && (isText >> p & 1); };
+    const auto clearText = [&](uint16_t p) {
+        if (isText) isText &= ~(uint64_t{1} << p);
+    };
     const auto valueAt = [&](uint16_t p) {
-        if (isText >> p & 1) return texts[textOf[p]];
+        if (textAt(p)) return texts[textOf[p]];
         Value v{};
         v.kind = Kind::Number;
         v.number = at[p];
@@ -1897,12 +1903,12 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
     const auto put = [&](uint16_t p, const Value& v) {
         if (v.kind != Kind::String) {
             at[p] = v.number;
-            isText &= ~(uint64_t{1} << p);
+            clearText(p);
             return;
         }
         // Only a call makes a text where there was none (text + text is
         // made in the place of the first): one per call at most.
-        if (!(isText >> p & 1)) textOf[p] = static_cast<uint8_t>(textCount++);
+        if (!textAt(p)) textOf[p] = static_cast<uint8_t>(textCount++);
         texts[textOf[p]] = v;
         isText |= uint64_t{1} << p;
     };
@@ -1910,7 +1916,7 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
         switch (m.kind) {
         case NumberMove::Operate:
         case NumberMove::OperateNumber: {
-            if (!(isText >> m.to & 1) && !(m.kind == NumberMove::Operate && (isText >> m.from & 1))) {
+            if (!textAt(m.to) && !(m.kind == NumberMove::Operate && textAt(m.from))) {
                 const double y = m.kind == NumberMove::Operate ? at[m.from] : m.number;
                 if (const int failed = arithmetic(m.op, at[m.to], y)) return fail(failed), true;
                 continue;
@@ -1928,7 +1934,7 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
         }
         case NumberMove::Literal:
             at[m.to] = m.number;
-            isText &= ~(uint64_t{1} << m.to);
+            clearText(m.to);
             continue;
         case NumberMove::Call: {
             Value args[MaxCallMoveArgs];
@@ -1946,12 +1952,12 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
             else if (m.kind == NumberMove::Copy) x = at[m.from];
             else if (!(m.kind == NumberMove::Name ? loadName(vm, code, m, x) : loadElement(vm, m, x))) return false;
             at[m.to] = m.negate ? -x : x;
-            isText &= ~(uint64_t{1} << m.to);
+            clearText(m.to);
             continue;
         }
         }
     }
-    if (isText >> code.resultAt & 1) {
+    if (textAt(code.resultAt)) {
         if (setStringResult(texts[textOf[code.resultAt]])) vm.stringResult = true;
         result = 0;
         return true;

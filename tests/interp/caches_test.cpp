@@ -390,6 +390,11 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "r:\nconditional n < 1 then return n\nreturn r(n - 1) + n\n"
         "pick:\nconditional k = 0 then return g\nconditional k = 1 then return d\nconditional k = 2 then return a\n"
         "SYSTEM_INT0 = -1\nreturn k\nfinish:",
+        // Texts returned by calls among numbers: a place that held a text
+        // then holds the number made from it.
+        "declare_function s(n: INT)\ncounted_loop i, 1, 3\n"
+        "console_print s(i) + s(i + 1), (s(i) = s(2)) + i * 2, s(3) = s(1), s(1) + s(2) + s(i)\n"
+        "next_step i\njump finish\ns:\nconditional n = 2 then return \"bb\"\nreturn \"a\"\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
