@@ -1025,10 +1025,13 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
 // A name, with its minus, that an argument text cannot hold.
 inline bool nameTooLong(const Value& v) { return v.length + (v.negated ? 1 : 0) >= static_cast<size_t>(ArgSize); }
 
-// A whole number that an INT holds, written as one.
-inline bool wholeInt32(double d)
+// Whether d is a whole number an INT holds, and then that number (one
+// conversion: each costs two changes of the x87 control word).
+inline bool wholeInt32(double d, int32_t& out)
 {
-    return d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d));
+    if (!(d >= -2147483648.0 && d <= 2147483647.0)) return false;
+    out = static_cast<int32_t>(d);
+    return d == static_cast<double>(out);
 }
 
 // The arguments of a subroutine called from an expression, read from their
@@ -1046,8 +1049,8 @@ public:
     {
         const Value& v = *list[k];
         const bool plainName = v.kind == Kind::Name && !v.negated && !v.element;
-        if (v.kind == Kind::Number && wholeInt32(v.number)) {
-            setFromInt64(out, static_cast<int32_t>(v.number));
+        if (int32_t whole; v.kind == Kind::Number && wholeInt32(v.number, whole)) {
+            setFromInt64(out, whole);
             out.type = TypeInt;
             return true;
         }
@@ -1061,10 +1064,8 @@ public:
     {
         const Value& v = *list[k];
         if (v.kind == Kind::Number) {
-            if (!wholeInt32(v.number)) return false;
             var = nullptr;
-            whole = static_cast<int32_t>(v.number);
-            return true;
+            return wholeInt32(v.number, whole);
         }
         if (v.kind != Kind::Name || v.negated || v.element) return false;
         var = ev.vm.siteOrFrameHit(v.site);
@@ -1137,8 +1138,8 @@ bool Evaluator::formatArgument(const Value& v, char* a, int& cls)
     switch (v.kind) {
     case Kind::Number: {
         const double d = v.number;
-        if (wholeInt32(d)) {
-            writeInteger(a, static_cast<int32_t>(d));
+        if (int32_t whole; wholeInt32(d, whole)) {
+            writeInteger(a, whole);
         } else if (std::snprintf(a, ArgSize, "%.16f", d) >= ArgSize) {
             // Too long for the argument (beyond 10^238): exponent form, which
             // still holds a "." and so is read back as the same double.
@@ -1819,7 +1820,6 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 // Or and Xor stay with the doubles).
 void addIntegerMoves(CompiledExpression& code)
 {
-    const auto whole = [](double d) { return d >= INT32_MIN && d <= INT32_MAX && d == static_cast<int32_t>(d); };
     std::vector<IntegerMove> out;
     for (const NumberMove& m : code.moves) {
         IntegerMove im;
@@ -1827,8 +1827,7 @@ void addIntegerMoves(CompiledExpression& code)
         im.to = m.to;
         switch (m.kind) {
         case NumberMove::Literal:
-            if (!whole(m.number)) return;
-            im.operand = static_cast<int32_t>(m.number);
+            if (!wholeInt32(m.number, im.operand)) return;
             break;
         case NumberMove::Copy:
             im.code = IntegerMove::Copy;
@@ -1857,9 +1856,8 @@ void addIntegerMoves(CompiledExpression& code)
             default: return;
             }
             if (m.kind == NumberMove::OperateNumber) {
-                if (!whole(m.number)) return;
+                if (!wholeInt32(m.number, im.operand)) return;
                 im.code = static_cast<IntegerMove::Code>(first + 1);
-                im.operand = static_cast<int32_t>(m.number);
             } else {
                 im.code = static_cast<IntegerMove::Code>(first);
                 im.operand = m.from;
