@@ -517,6 +517,14 @@ private:
     // element whose line's memo knows that shape. -1 when the general path
     // must run it; `lookup` false: only through the memo's sites.
     int assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup);
+    // The commonest line of a loop, before assignOne: an INT, or an element
+    // of an INT array, found where it was (intTarget) and given an
+    // expression integerFromCode takes. 1 stored, 0 failed with the error
+    // set, -1 for assignOne. The caller has seen the value is a numeric
+    // expression (ClassExpression, isNumericCode). Out of line: inlined, it
+    // cost the run loop more registers than it saved.
+    int assignInteger(LineMemo& memo);
+    Variable* intTarget(LineMemo& memo);
     // A kept line of a statement that runs from its kept form alone, without
     // refilling its statement record: -1 when it must run through its handler.
     int runDirect(Statement* st, DecodedLine& d);
@@ -623,4 +631,31 @@ ConsoleDevice* defaultConsole();
     stringResult = false;
     result = at[ic->resultAt];
     return true;
+}
+
+[[gnu::always_inline]] inline Variable* Ostrin::intTarget(LineMemo& memo)
+{
+    Variable* v = nullptr;
+    if (memo.shape == ShapeSingle) {
+        v = siteHit(&memo.names[0]);
+        if (v && v->indexed) return nullptr;
+    } else if (memo.shape == ShapeElement) {
+        v = elementBySites(memo.names);
+        // An array that holds no element takes the general path's error.
+        if (v && v->indexed && v->dims[0] != 0 && v->count == 0) return nullptr;
+    }
+    return v && v->type == TypeInt && !v->readOnly && v->data ? v : nullptr;
+}
+
+[[gnu::noinline]] inline int Ostrin::assignInteger(LineMemo& memo)
+{
+    Variable* v = intTarget(memo);
+    if (!v) return -1;
+    char* at = v->data;   // before the expression, which may select other elements
+    stringResult = false;
+    int32_t i;
+    if (!integerFromCode(memo.code, i)) return -1;
+    if (errorCode) return 0;
+    std::memcpy(at, &i, sizeof i);
+    return 1;
 }

@@ -372,7 +372,11 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 [[gnu::always_inline]] inline int Ostrin::runDirect(Statement* st, DecodedLine& d)
 {
     // Tested in turn, the commonest first: a jump table cost more.
-    if (d.opcode == 20) return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
+    if (d.opcode == 20) {
+        if (d.argClass[1] == ClassExpression && isNumericCode(d.memo.code))
+            if (const int done = assignInteger(d.memo); done >= 0) return done;
+        return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
+    }
     if (d.opcode == 3) return stepCounter(d.args, &d.memo.names[0]);
     if (d.opcode == 6)
         return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : inlineCondition(st, d.argText, d.memo);

@@ -151,6 +151,11 @@ struct LineMemo {
     KeptBranch* branches[2];   // an inline conditional's then and else
 };
 
+// An assignment line's shape, which its handler reads once into its memo:
+// one value into a plain name, or into «name[index]» with a plain index;
+// anything else is a list.
+enum AssignShape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList };
+
 // One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]
 // points at offset i × 256 of it.
 struct Statement {

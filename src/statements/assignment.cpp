@@ -440,9 +440,7 @@ int classOf(Ostrin& o, Statement*& scratch, const char* value)
 // up a plain name has no side effects, so when the short way does not
 // apply, the general one may look it up again.
 // «name[index]» with a plain index is looked up the same way.
-enum Shape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList };
-
-Shape shapeOf(const Statement* st)
+AssignShape shapeOf(const Statement* st)
 {
     if (st->argCount != 2) return ShapeList;
     const char* value = st->args[1];
@@ -456,37 +454,21 @@ Shape shapeOf(const Statement* st)
 
 int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool lookup)
 {
-    // The commonest line of a loop: an INT, or an element of an INT array,
-    // found where it was and given a numeric expression. What the path
-    // below does for it, less its checks, and on integers where the
-    // expression allows; the element's address is taken before the
-    // expression, which may select other elements.
-    if (!lookup && cls == ClassExpression && isNumericCode(memo.code)) {
-        Variable* v = nullptr;
-        if (memo.shape == ShapeSingle) {
-            v = siteHit(&memo.names[0]);
-            if (v && v->indexed) v = nullptr;
-        } else if (memo.shape == ShapeElement) {
-            v = elementBySites(memo.names);
-            if (v && isArrayTarget(v) && v->count == 0) v = nullptr;
-        }
-        if (v && v->type == TypeInt && !v->readOnly && v->data) {
+    // An INT, or an element of an INT array, found where it was and given
+    // a numeric expression that assignInteger could not take on integers:
+    // what the path below does for it, less its checks, on doubles. The
+    // element's address is taken before the expression, which may select
+    // other elements.
+    if (!lookup && cls == ClassExpression && isNumericCode(memo.code))
+        if (Variable* v = intTarget(memo)) {
             char* at = v->data;
-            int32_t i;
             stringResult = false;
-            if (integerFromCode(memo.code, i)) {
-                if (errorCode) return 0;
-                put(at, i);
-                return 1;
-            }
-            double x;
-            if (numberFromCode(memo.code, x)) {
+            if (double x; numberFromCode(memo.code, x)) {
                 if (errorCode) return 0;
                 put(at, static_cast<uint32_t>(truncate64(x)));
                 return 1;
             }
         }
-    }
     if (memo.shape != ShapeSingle && memo.shape != ShapeElement) return -1;
     const uint8_t before = errorCode;
     Variable* v;

@@ -561,12 +561,11 @@ void Ostrin::freeKeptFrames(Variable* decls)
     }
 }
 
-// Gives the call just entered (its parameters the running chain) its
-// version: a fresh one, or the one it had when it was last entered in the
-// same state.
+// Gives the call just entered (its parameters made the running chain,
+// which gave it a fresh version) that version, or the one it had when it
+// was last entered in the same state.
 void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, const Variable* params)
 {
-    chainsChanged(true);
     CallEntry& e = callEntries[(reinterpret_cast<uintptr_t>(label) / sizeof(Variable) + callerVersion * 31) %
                                CallEntryCount];
     bool same = e.label == label && e.callerVersion == callerVersion;
@@ -651,8 +650,9 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
         if (!params) return false;
     }
     const uint64_t enteredFrom = chainVersion;
+    // Nothing is looked up before setRunningChain below gives the call a
+    // fresh version: pushing the scope needs none of its own.
     scopeStack.push_back(callerChain);
-    chainsChanged(true);
     auto backToCaller = [&] {
         if (outsideChanges == outsideBefore) chainVersion = callerVersion;
     };

@@ -395,6 +395,12 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_function s(n: INT)\ncounted_loop i, 1, 3\n"
         "console_print s(i) + s(i + 1), (s(i) = s(2)) + i * 2, s(3) = s(1), s(1) + s(2) + s(i)\n"
         "next_step i\njump finish\ns:\nconditional n = 2 then return \"bb\"\nreturn \"a\"\nfinish:",
+        // INT destinations whose expressions leave the integers from one
+        // pass to the next: a name that becomes a DOUBLE, a fraction, a
+        // product past 32 bits.
+        "declare_variables a[3], n, v: INT\ncounted_loop i, 0, 2\nconditional i = 1 then free_variables v\n"
+        "conditional i = 1 then declare_variables v: DOUBLE\nv = i + 0.5\nn = v * 3 + i\na[i] = a[i] + v * 2 - n\n"
+        "console_print n, v, a[i]\nn = n * 1000000 * 3000\nconsole_print n\nnext_step i",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
