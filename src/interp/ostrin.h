@@ -466,6 +466,9 @@ public:
 
 private:
     bool stepLine(Statement* st);
+    // True, with the error set, when a native run has used up its lines or
+    // its time (the fuzz build's bound); always false in the engine.
+    bool outOfLines();
     Variable* searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site);
     static uintptr_t findStackEnd(uintptr_t here);
     mutable uintptr_t stackEnd = 0;
@@ -528,6 +531,11 @@ private:
     // A kept line of a statement that runs from its kept form alone, without
     // refilling its statement record: -1 when it must run through its handler.
     int runDirect(Statement* st, DecodedLine& d);
+    // runDirect for an assignment line.
+    int assignLine(DecodedLine& d);
+    // runDirect for a next_step line: the step, and while the loop goes on
+    // around one kept assignment, the assignment and the step again.
+    int stepLoop(DecodedLine& d);
     // Console (statements/console.cpp).
     void ensureConsole();
     void fillHandlerTable();

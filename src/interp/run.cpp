@@ -361,6 +361,26 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     return decodeKept(st, kept->line, kept->text);
 }
 
+[[gnu::always_inline]] inline bool Ostrin::outOfLines()
+{
+#ifdef OSTRIN_NATIVE
+    // The fuzz build bounds every run, so an endless program is no finding.
+    if (stepsLeft == 0 || ((stepsLeft & 7) == 0 && stopAtMs && nativeMilliseconds() >= stopAtMs)) {
+        errorCode = ErrMalformed;
+        return true;
+    }
+    --stepsLeft;
+#endif
+    return false;
+}
+
+[[gnu::always_inline]] inline int Ostrin::assignLine(DecodedLine& d)
+{
+    if (d.argClass[1] == ClassExpression && isNumericCode(d.memo.code))
+        if (const int done = assignInteger(d.memo); done >= 0) return done;
+    return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
+}
+
 // The lines that lend their texts (loops, conditionals, one-value
 // assignments, returns: the commonest lines of a loop or a subroutine) run
 // from their kept form: refilling the statement record and calling the
@@ -372,12 +392,8 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 [[gnu::always_inline]] inline int Ostrin::runDirect(Statement* st, DecodedLine& d)
 {
     // Tested in turn, the commonest first: a jump table cost more.
-    if (d.opcode == 20) {
-        if (d.argClass[1] == ClassExpression && isNumericCode(d.memo.code))
-            if (const int done = assignInteger(d.memo); done >= 0) return done;
-        return assignOne(d.memo, d.args, d.argClass[1], d.args + d.argLength[0] + 1, false);
-    }
-    if (d.opcode == 3) return stepCounter(d.args, &d.memo.names[0]);
+    if (d.opcode == 20) return assignLine(d);
+    if (d.opcode == 3) return stepLoop(d);
     if (d.opcode == 6)
         return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : inlineCondition(st, d.argText, d.memo);
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
@@ -385,6 +401,41 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     if (d.opcode == 55) return skipElse();
     if (d.opcode == 45) return returnLine(st, d.args, d.argClass[0], d.memo);
     return 1;   // end conditional, the last that onlyReadsArguments lends
+}
+
+// The commonest loop is one assignment between counted_loop and
+// next_step. Its turns run here, each line as the run loop would run it
+// (its bound, its error cleared, the same call), without the run loop's
+// turn for each line, which cost as much as the step. Only the next_step
+// line itself does this (not a branch of a conditional, which the run
+// loop must test again), and anything else goes back to the run loop: an
+// assignment its handler must take runs from there, and one that leaves
+// its line (a call that never returned) carries on from where it went.
+int Ostrin::stepLoop(DecodedLine& d)
+{
+    const uint32_t here = lineIndex;
+    if (!stepCounter(d.args, &d.memo.names[0])) return 0;
+    if (lineIndex + 2 != here || !decodedLines || &d != &decodedLines[here]) return 1;
+    DecodedLine& body = decodedLines[here - 1];
+    if (body.state != DecodedLine::Cached || !body.lends || body.opcode != 20) return 1;
+    while (lineIndex + 2 == here) {
+        lineIndex = here - 1;
+        if (outOfLines()) return 0;
+        errorCode = 0;
+        const int done = assignLine(body);
+        if (done < 0) {
+            lineIndex = here - 2;   // the run loop's next line is the assignment
+#ifdef OSTRIN_NATIVE
+            ++stepsLeft;   // which it counts again
+#endif
+            return 1;
+        }
+        if (!done || errorCode) return 0;
+        if (lineIndex != here - 1) return 1;
+        lineIndex = here;
+        if (outOfLines() || !stepCounter(d.args, &d.memo.names[0])) return 0;
+    }
+    return 1;
 }
 
 // Runs the statement an inline text holds (a then- or else-branch) in st:
@@ -408,14 +459,7 @@ Statement* Ostrin::runInline(Statement* st, char* text, LineMemo* memo, int whic
 // cost a tenth of a short line.
 [[gnu::always_inline]] inline bool Ostrin::stepLine(Statement* st)
 {
-#ifdef OSTRIN_NATIVE
-    // The fuzz build bounds every run, so an endless program is no finding.
-    if (stepsLeft == 0 || ((stepsLeft & 7) == 0 && stopAtMs && nativeMilliseconds() >= stopAtMs)) {
-        errorCode = ErrMalformed;
-        return false;
-    }
-    --stepsLeft;
-#endif
+    if (outOfLines()) return false;
     // A kept line runs directly or is refilled here: the call into
     // decodeLine was a tenth of the cost of a short line.
     if (decodedLines && decodedLines[lineIndex].state == DecodedLine::Cached) {

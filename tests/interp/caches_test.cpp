@@ -401,6 +401,29 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables a[3], n, v: INT\ncounted_loop i, 0, 2\nconditional i = 1 then free_variables v\n"
         "conditional i = 1 then declare_variables v: DOUBLE\nv = i + 0.5\nn = v * 3 + i\na[i] = a[i] + v * 2 - n\n"
         "console_print n, v, a[i]\nn = n * 1000000 * 3000\nconsole_print n\nnext_step i",
+        // Loops of one assignment, whose turns run together: an error on a
+        // later turn, on integers and through the handler (an index past
+        // the end); the counter moved by its own body; a call from the body
+        // that prints, runs its own loop on the same counter, or never
+        // comes back; a new variable made by the body; a step taken in a
+        // conditional's branch; loops nested, and one in a subroutine.
+        "declare_variables a[4]: INT\ncounted_loop i, 0, 5\na[i] = 12 / (3 - i)\nnext_step i\nconsole_print a[0]",
+        "declare_variables a[4]: INT\ncounted_loop i, 0, 5\na[i] = i * 2\nnext_step i\nconsole_print a[3]",
+        "declare_variables s: INT\ncounted_loop i, 1, 20, 3\ni = i + 1\nnext_step i\nconsole_print i, s\n"
+        "counted_loop i, 10, 1, -2\ns = s * 2 + i\nnext_step i\nconsole_print i, s",
+        "declare_variables s: INT\ndeclare_function f(n: INT)\ndeclare_function g(n: INT)\n"
+        "counted_loop i, 1, 4\ns = s + f(i) * 10\nnext_step i\nconsole_print s, i\ncounted_loop i, 1, 9\n"
+        "s = s + g(i)\nnext_step i\nconsole_print s, i\nconsole_print \"end\"\njump finish\nf:\nconsole_print \"f\", n\n"
+        "return n % 3\ng:\ncounted_loop i, 1, 2\ns = s + 1\nnext_step i\nreturn 1\nfinish:",
+        "declare_variables s: INT\ndeclare_function g(n: INT)\ncounted_loop i, 1, 9\ns = s + g(i)\nnext_step i\n"
+        "console_print \"end\"\njump finish\ng:\nconditional n > 5 then jump finish\nreturn 1\nfinish:\n"
+        "console_print \"at finish\", s, i",
+        "counted_loop i, 1, 3\nnewname = i * 5\nnext_step i\nconsole_print newname",
+        "declare_variables k: INT\ncounted_loop i, 1, 9\nk = k + i\nconditional k < 20 then next_step i\n"
+        "console_print k, i",
+        "declare_variables s: INT\ndeclare_function t(n: INT)\ncounted_loop j, 1, 3\ncounted_loop i, 1, j\n"
+        "s = s + i * j\nnext_step i\nconsole_print t(j)\nnext_step j\nconsole_print s\njump finish\nt:\n"
+        "declare_variables m: INT\ncounted_loop i, 1, n * 2\nm = m + i\nnext_step i\nreturn m + s\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
