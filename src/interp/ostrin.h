@@ -650,7 +650,7 @@ ConsoleDevice* defaultConsole();
     } else if (memo.shape == ShapeElement) {
         v = elementBySites(memo.names);
         // An array that holds no element takes the general path's error.
-        if (v && v->indexed && v->dims[0] != 0 && v->count == 0) return nullptr;
+        if (v && isArrayTarget(v) && v->count == 0) return nullptr;
     }
     return v && v->type == TypeInt && !v->readOnly && v->data ? v : nullptr;
 }

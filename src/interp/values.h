@@ -212,6 +212,14 @@ struct Variable {
     alignas(8) char local[8];
 };
 
+// True when several values may be stored from an assignment's target on:
+// an array, not a single string (which is indexed only to reach its
+// characters).
+inline bool isArrayTarget(const Variable* v)
+{
+    return v->indexed && v->dims[0] != 0 && !(v->type == TypeString && v->width == 1);
+}
+
 constexpr int NameLength = 30;   // significant characters of a name
 
 // Every representation of one evaluated argument at once.

@@ -92,13 +92,6 @@ bool sourceIs(int type, std::initializer_list<int> accepted)
     return false;
 }
 
-// True when several values may be stored from the target on: an array, not
-// a single string (which is indexed only to reach its characters).
-bool isArrayTarget(const Variable* v)
-{
-    return v->indexed && v->dims[0] != 0 && !(v->type == TypeString && v->width == 1);
-}
-
 // The end of the value that starts at p: its top-level comma (outside
 // quotes, brackets and parentheses) or the end of the text.
 const char* valueEnd(const char* p)
