@@ -260,6 +260,8 @@ public:
     // number within 32 bits, and numberFromCode must then take it. Inline,
     // as the commonest lines' whole work.
     bool integerFromCode(CompiledExpression* code, int32_t& result);
+    template <class Name, class Element>
+    [[gnu::always_inline]] bool runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name, Element& element);
     static const IntegerCode* integerCodeOf(const CompiledExpression* code);
     // An integral expression's name (its move) looked up again.
     const Variable* integerName(CompiledExpression& code, uint16_t move);
@@ -536,6 +538,11 @@ private:
     // runDirect for a next_step line: the step, and while the loop goes on
     // around one kept assignment, the assignment and the step again.
     int stepLoop(DecodedLine& d);
+    // stepLoop's turns of an assignment integerFromCode takes; -1 when
+    // they cannot run so.
+    int integerTurns(DecodedLine& step, DecodedLine& body);
+    // The step of counter's counted loop, whose state it holds.
+    void advanceCounter(Variable* counter);
     // Console (statements/console.cpp).
     void ensureConsole();
     void fillHandlerTable();
@@ -579,8 +586,34 @@ ConsoleDevice* defaultConsole();
 {
     const IntegerCode* ic = useCaches ? integerCodeOf(code) : nullptr;
     if (!ic || stackLow()) return false;
+    const auto name = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
+        const Variable* var = m.site->var;
+        if (!var || m.site->version != chainVersion || var->indexed || !var->data) {
+            var = integerName(*code, m.move);
+            if (!var) return false;
+        }
+        if (var->type != TypeInt) return false;
+        std::memcpy(&x, var->data, 4);
+        return true;
+    };
+    const auto element = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
+        const Variable* var = elementBySites(m.site);
+        if (!var || var->type != TypeInt) return false;
+        std::memcpy(&x, var->data, 4);
+        return true;
+    };
+    return runIntegerMoves(*ic, result, name, element);
+}
+
+// The moves of integerFromCode, with the names and elements read by the
+// caller's `name` and `element` (false: the doubles must take the
+// expression). True with the result, or with the error set.
+template <class Name, class Element>
+[[gnu::always_inline]] inline bool Ostrin::runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name,
+                                                           Element& element)
+{
     int32_t at[MaxNumberPlaces];
-    for (const IntegerMove& m : ic->moves) {
+    for (const IntegerMove& m : ic.moves) {
         int32_t& a = at[m.to];
         const int32_t n = m.operand;
         int32_t x;
@@ -616,29 +649,32 @@ ConsoleDevice* defaultConsole();
         case IntegerMove::GeNumber: a = a >= n; continue;
         case IntegerMove::Literal: a = n; continue;
         case IntegerMove::Copy: x = at[n]; break;
-        case IntegerMove::Name: {
-            const Variable* var = m.site->var;
-            if (!var || m.site->version != chainVersion || var->indexed || !var->data) {
-                var = integerName(*code, m.move);
-                if (!var) return false;
-            }
-            if (var->type != TypeInt) return false;
-            std::memcpy(&x, var->data, 4);
+        case IntegerMove::Name:
+            if (!name(m, x)) return false;
             break;
-        }
-        case IntegerMove::Element: {
-            const Variable* var = elementBySites(m.site);
-            if (!var || var->type != TypeInt) return false;
-            std::memcpy(&x, var->data, 4);
+        case IntegerMove::Element:
+            if (!element(m, x)) return false;
             break;
-        }
         }
         if (m.negate && __builtin_sub_overflow(0, x, &x)) return false;
         a = x;
     }
     stringResult = false;
-    result = at[ic->resultAt];
+    result = at[ic.resultAt];
     return true;
+}
+
+// A counter carries its loop's state: the step in returnType, the end in
+// width, the counted_loop line in capacity; all 0 once the loop is done.
+[[gnu::always_inline]] inline void Ostrin::advanceCounter(Variable* counter)
+{
+    int32_t* value = reinterpret_cast<int32_t*>(counter->data);
+    const int32_t step = counter->returnType;
+    const auto next = static_cast<int32_t>(static_cast<uint32_t>(*value) + static_cast<uint32_t>(step));
+    *value = next;
+    const bool done = step > 0 ? next > counter->width : next < counter->width;
+    if (done) counter->capacity = counter->width = counter->returnType = 0;
+    else lineIndex = static_cast<uint32_t>(counter->capacity);
 }
 
 [[gnu::always_inline]] inline Variable* Ostrin::intTarget(LineMemo& memo)

@@ -418,6 +418,7 @@ int Ostrin::stepLoop(DecodedLine& d)
     if (lineIndex + 2 != here || !decodedLines || &d != &decodedLines[here]) return 1;
     DecodedLine& body = decodedLines[here - 1];
     if (body.state != DecodedLine::Cached || !body.lends || body.opcode != 20) return 1;
+    if (const int done = integerTurns(d, body); done >= 0) return done;
     while (lineIndex + 2 == here) {
         lineIndex = here - 1;
         if (outOfLines()) return 0;
@@ -435,6 +436,85 @@ int Ostrin::stepLoop(DecodedLine& d)
         lineIndex = here;
         if (outOfLines() || !stepCounter(d.args, &d.memo.names[0])) return 0;
     }
+    return 1;
+}
+
+// The turns of stepLoop when its assignment is one integerFromCode takes
+// into an INT or an element of an INT array, with each turn's checks made
+// once. While only integer moves run, no chain changes and no name changes
+// its type or its place, so the names, elements, target and counter found
+// here hold for every turn. Each turn still checks what may differ: an
+// index out of range or a value past 32 bits hand the turn back to the run
+// loop before it stores, for the general path; an error stops at the
+// assignment. Called after a step that goes on, with lineIndex at the
+// counted_loop line.
+int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
+{
+    constexpr size_t MaxLoopMoves = 16;
+    const uint32_t here = lineIndex + 2;
+    LineMemo& memo = body.memo;
+    if (body.argClass[1] != ClassExpression || !isNumericCode(memo.code)) return -1;
+    const IntegerCode* ic = useCaches ? integerCodeOf(memo.code) : nullptr;
+    Variable* counter = siteHit(&step.memo.names[0]);
+    if (!ic || ic->moves.size() > MaxLoopMoves || !counter || counter->indexed || !counter->data || stackLow())
+        return -1;
+    Variable* target = intTarget(memo);
+    if (!target) return -1;
+    const Variable* targetIndex = memo.shape == ShapeElement ? memo.names[1].var : nullptr;
+
+    // A name's value, or an element's array with its index's value.
+    struct Operand {
+        Variable* array;
+        const char* data;
+    } operands[MaxLoopMoves];
+    for (const IntegerMove& m : ic->moves) {
+        // A name's or an element's move is its place among the moves.
+        if (m.code == IntegerMove::Name) {
+            const Variable* v = siteHit(m.site);
+            if (!v || v->indexed || !v->data || v->type != TypeInt) return -1;
+            operands[m.move] = {nullptr, v->data};
+        } else if (m.code == IntegerMove::Element) {
+            if (!elementData(m.site) || m.site[0].var->type != TypeInt) return -1;
+            operands[m.move] = {m.site[0].var, m.site[1].var->data};
+        }
+    }
+    const auto name = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
+        std::memcpy(&x, operands[m.move].data, 4);
+        return true;
+    };
+    const auto element = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
+        const Operand& o = operands[m.move];
+        int32_t i;
+        std::memcpy(&i, o.data, 4);
+        if (i < 0 || i >= o.array->dims[0]) return false;
+        o.array->data = o.array->base + static_cast<size_t>(i) * 4;
+        std::memcpy(&x, o.array->data, 4);
+        return true;
+    };
+
+    for (;;) {
+        lineIndex = here - 1;
+        if (outOfLines()) return 0;
+        char* at = target->data;
+        if (targetIndex) {
+            int32_t i;
+            std::memcpy(&i, targetIndex->data, 4);
+            if (i < 0 || i >= target->dims[0]) break;
+            at = target->data = target->base + static_cast<size_t>(i) * 4;
+        }
+        int32_t value;
+        if (!runIntegerMoves(*ic, value, name, element)) break;
+        if (errorCode) return 0;
+        std::memcpy(at, &value, 4);
+        lineIndex = here;
+        if (outOfLines()) return 0;
+        advanceCounter(counter);
+        if (lineIndex + 2 != here) return 1;
+    }
+    lineIndex = here - 2;   // the run loop's next line is the assignment
+#ifdef OSTRIN_NATIVE
+    ++stepsLeft;   // which it counts again
+#endif
     return 1;
 }
 

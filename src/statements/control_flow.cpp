@@ -948,13 +948,7 @@ bool Ostrin::stepCounter(char* name, NameSite* site)
         return false;
     }
 
-    int32_t* value = reinterpret_cast<int32_t*>(v->data);
-    const int32_t step = v->returnType;
-    const auto next = static_cast<int32_t>(static_cast<uint32_t>(*value) + static_cast<uint32_t>(step));
-    *value = next;
-    const bool done = step > 0 ? next > v->width : next < v->width;
-    if (done) v->capacity = v->width = v->returnType = 0;
-    else lineIndex = static_cast<uint32_t>(v->capacity);
+    advanceCounter(v);
     return true;
 }
 

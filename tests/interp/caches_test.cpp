@@ -424,6 +424,21 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables s: INT\ndeclare_function t(n: INT)\ncounted_loop j, 1, 3\ncounted_loop i, 1, j\n"
         "s = s + i * j\nnext_step i\nconsole_print t(j)\nnext_step j\nconsole_print s\njump finish\nt:\n"
         "declare_variables m: INT\ncounted_loop i, 1, n * 2\nm = m + i\nnext_step i\nreturn m + s\nfinish:",
+        // Such loops on integers, whose names and elements are found once
+        // for all their turns: an element read past the end, a value past
+        // 32 bits on some turns only, a remainder by zero on a later turn;
+        // a target that is its own operand's index; UINT counters, read or
+        // not; an element written from another of its array, and the
+        // array named alone after the loop.
+        "declare_variables a[4], s: INT\na[2] = 5\ncounted_loop i, 0, 6\ns = s + a[i] * 2\nnext_step i\n"
+        "console_print s, i",
+        "declare_variables s: INT\ncounted_loop i, 1, 9\ns = s % 1000 + (i % 4) * 1000000000\nnext_step i\n"
+        "console_print s",
+        "declare_variables s: INT\ncounted_loop i, 1, 6\ns = s + 7 % (i - 3)\nnext_step i\nconsole_print s",
+        "declare_variables a[6], k, s: INT\na[0] = 3\na[3] = 5\na[5] = 1\ncounted_loop i, 1, 7\nk = a[k]\n"
+        "next_step i\nconsole_print k\ndeclare_variables u: UINT\ncounted_loop u, 1, 5\ns = s + u\nnext_step u\n"
+        "counted_loop u, 1, 5\ns = s + 1\nnext_step u\nconsole_print s, u\ncounted_loop i, 0, 5\na[i] = a[k] + i\n"
+        "next_step i\nconsole_print a[0], a[1], a[4], a[5], a\na = 9\nconsole_print a[0], a[1], a[5]",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
