@@ -469,6 +469,7 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
     } operands[MaxLoopMoves];
     for (const IntegerMove& m : ic->moves) {
         // A name's or an element's move is its place among the moves.
+        if ((m.code == IntegerMove::Name || m.code == IntegerMove::Element) && m.move >= MaxLoopMoves) return -1;
         if (m.code == IntegerMove::Name) {
             const Variable* v = siteHit(m.site);
             if (!v || v->indexed || !v->data || v->type != TypeInt) return -1;
