@@ -439,6 +439,12 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "next_step i\nconsole_print k\ndeclare_variables u: UINT\ncounted_loop u, 1, 5\ns = s + u\nnext_step u\n"
         "counted_loop u, 1, 5\ns = s + 1\nnext_step u\nconsole_print s, u\ncounted_loop i, 0, 5\na[i] = a[k] + i\n"
         "next_step i\nconsole_print a[0], a[1], a[4], a[5], a\na = 9\nconsole_print a[0], a[1], a[5]",
+        // An inner loop found again on each turn of the outer one, a step
+        // down past the first element; a loop at each level of a recursion.
+        "declare_variables a[4]: INT\ncounted_loop j, 0, 3\ncounted_loop i, 0, 3\na[j] = a[j] + i * j\nnext_step i\n"
+        "next_step j\nconsole_print a[0], a[1], a[2], a[3]\ncounted_loop i, 3, -1, -1\na[i] = i - a[i]\nnext_step i",
+        "declare_function r(n: INT)\nconsole_print r(4), r(2)\njump finish\nr:\ndeclare_variables m: INT\n"
+        "counted_loop i, 1, n\nm = m + i * n\nnext_step i\nconditional n > 1 then m = m + r(n - 1)\nreturn m\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
