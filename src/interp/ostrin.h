@@ -541,6 +541,7 @@ private:
     // stepLoop's turns of an assignment integerFromCode takes; -1 when
     // they cannot run so.
     int integerTurns(DecodedLine& step, DecodedLine& body);
+    int backToAssignment(uint32_t here);
     // The step of counter's counted loop, whose state it holds.
     void advanceCounter(Variable* counter);
     // Console (statements/console.cpp).

@@ -424,13 +424,7 @@ int Ostrin::stepLoop(DecodedLine& d)
         if (outOfLines()) return 0;
         errorCode = 0;
         const int done = assignLine(body);
-        if (done < 0) {
-            lineIndex = here - 2;   // the run loop's next line is the assignment
-#ifdef OSTRIN_NATIVE
-            ++stepsLeft;   // which it counts again
-#endif
-            return 1;
-        }
+        if (done < 0) return backToAssignment(here);
         if (!done || errorCode) return 0;
         if (lineIndex != here - 1) return 1;
         lineIndex = here;
@@ -460,7 +454,7 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
         return -1;
     Variable* target = intTarget(memo);
     if (!target) return -1;
-    const Variable* targetIndex = memo.shape == ShapeElement ? memo.names[1].var : nullptr;
+    const char* targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
 
     // A name's value, or an element's array with its index's value.
     struct Operand {
@@ -483,13 +477,18 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
         std::memcpy(&x, operands[m.move].data, 4);
         return true;
     };
-    const auto element = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
-        const Operand& o = operands[m.move];
+    // The element of an INT array that an index's value selects now, or
+    // null out of range.
+    const auto select = [](Variable* array, const char* index) __attribute__((always_inline)) -> char* {
         int32_t i;
-        std::memcpy(&i, o.data, 4);
-        if (i < 0 || i >= o.array->dims[0]) return false;
-        o.array->data = o.array->base + static_cast<size_t>(i) * 4;
-        std::memcpy(&x, o.array->data, 4);
+        std::memcpy(&i, index, 4);
+        if (i < 0 || i >= array->dims[0]) return nullptr;
+        return array->data = array->base + static_cast<size_t>(i) * 4;
+    };
+    const auto element = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
+        const char* d = select(operands[m.move].array, operands[m.move].data);
+        if (!d) return false;
+        std::memcpy(&x, d, 4);
         return true;
     };
 
@@ -497,12 +496,7 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
         lineIndex = here - 1;
         if (outOfLines()) return 0;
         char* at = target->data;
-        if (targetIndex) {
-            int32_t i;
-            std::memcpy(&i, targetIndex->data, 4);
-            if (i < 0 || i >= target->dims[0]) break;
-            at = target->data = target->base + static_cast<size_t>(i) * 4;
-        }
+        if (targetIndex && !(at = select(target, targetIndex))) break;
         int32_t value;
         if (!runIntegerMoves(*ic, value, name, element)) break;
         if (errorCode) return 0;
@@ -512,9 +506,16 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
         advanceCounter(counter);
         if (lineIndex + 2 != here) return 1;
     }
-    lineIndex = here - 2;   // the run loop's next line is the assignment
+    return backToAssignment(here);
+}
+
+// A loop's assignment, at here - 1, handed back to the run loop, which
+// runs it next through the general path.
+int Ostrin::backToAssignment(uint32_t here)
+{
+    lineIndex = here - 2;
 #ifdef OSTRIN_NATIVE
-    ++stepsLeft;   // which it counts again
+    ++stepsLeft;   // the turn counted it; the run loop counts it again
 #endif
     return 1;
 }
