@@ -541,7 +541,41 @@ private:
     // stepLoop's turns of an assignment integerFromCode takes; -1 when
     // they cannot run so.
     int integerTurns(DecodedLine& step, DecodedLine& body);
-    int backToAssignment(uint32_t here);
+    // runDirect for an end_while line: back to the test, and the turns of
+    // a loop of integer lines (integerWhile).
+    int endWhileLine(DecodedLine& d);
+    int integerWhile(uint32_t end);
+    // The line a kept while, block conditional or else goes to when it
+    // does not go on to the next (the run loop adds one); -1 for none.
+    int64_t blockJump(uint32_t line);
+    // Line `line` left to the run loop, which runs it next.
+    int handBack(uint32_t line);
+    // An integer expression with its names' values and its elements'
+    // arrays and indexes found once, for turns in which only integer moves
+    // run: no chain changes then, and no name changes its type or place.
+    static constexpr size_t MaxKeptMoves = 16;
+    struct KeptMoves {
+        const IntegerCode* ic;
+        struct Operand {
+            Variable* array;    // an element's; null for a name
+            const char* data;   // a name's value, or an element's index
+        } operands[MaxKeptMoves];
+    };
+    // An assignment of such an expression to an INT or an element of an
+    // INT array.
+    struct KeptAssignment {
+        Variable* target;
+        const char* targetIndex;   // an element's index; null for a name
+        KeptMoves value;
+    };
+    // False when integerFromCode would not take the expression now, or it
+    // has more operands than are kept.
+    bool keepMoves(CompiledExpression* code, KeptMoves& k);
+    bool keepAssignment(DecodedLine& d, KeptAssignment& a);
+    // runIntegerMoves over kept operands: false to hand the line back.
+    bool runKeptMoves(const KeptMoves& k, int32_t& value);
+    // 1 stored, 0 failed with the error set, -1 to hand the line back.
+    int runKeptAssignment(const KeptAssignment& a);
     // The step of counter's counted loop, whose state it holds.
     void advanceCounter(Variable* counter);
     // Console (statements/console.cpp).

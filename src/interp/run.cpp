@@ -397,7 +397,7 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     if (d.opcode == 6)
         return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : inlineCondition(st, d.argText, d.memo);
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
-    if (d.opcode == 5) return whileEnd();
+    if (d.opcode == 5) return endWhileLine(d);
     if (d.opcode == 55) return skipElse();
     if (d.opcode == 45) return returnLine(st, d.args, d.argClass[0], d.memo);
     return 1;   // end conditional, the last that onlyReadsArguments lends
@@ -424,7 +424,7 @@ int Ostrin::stepLoop(DecodedLine& d)
         if (outOfLines()) return 0;
         errorCode = 0;
         const int done = assignLine(body);
-        if (done < 0) return backToAssignment(here);
+        if (done < 0) return handBack(here - 1);
         if (!done || errorCode) return 0;
         if (lineIndex != here - 1) return 1;
         lineIndex = here;
@@ -433,91 +433,207 @@ int Ostrin::stepLoop(DecodedLine& d)
     return 1;
 }
 
-// The turns of stepLoop when its assignment is one integerFromCode takes
-// into an INT or an element of an INT array, with each turn's checks made
-// once. While only integer moves run, no chain changes and no name changes
-// its type or its place, so the names, elements, target and counter found
-// here hold for every turn. Each turn still checks what may differ: an
-// index out of range or a value past 32 bits hand the turn back to the run
-// loop before it stores, for the general path; an error stops at the
-// assignment. Called after a step that goes on, with lineIndex at the
-// counted_loop line.
-int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
+// An element of an INT array that an index's value selects now, or null
+// out of range.
+[[gnu::always_inline]] inline char* selectInt(Variable* array, const char* index)
 {
-    constexpr size_t MaxLoopMoves = 16;
-    const uint32_t here = lineIndex + 2;
-    LineMemo& memo = body.memo;
-    if (body.argClass[1] != ClassExpression || !isNumericCode(memo.code)) return -1;
-    const IntegerCode* ic = useCaches ? integerCodeOf(memo.code) : nullptr;
-    Variable* counter = siteHit(&step.memo.names[0]);
-    if (!ic || ic->moves.size() > MaxLoopMoves || !counter || counter->indexed || !counter->data || stackLow())
-        return -1;
-    Variable* target = intTarget(memo);
-    if (!target) return -1;
-    const char* targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
+    int32_t i;
+    std::memcpy(&i, index, 4);
+    if (i < 0 || i >= array->dims[0]) return nullptr;
+    return array->data = array->base + static_cast<size_t>(i) * 4;
+}
 
-    // A name's value, or an element's array with its index's value.
-    struct Operand {
-        Variable* array;
-        const char* data;
-    } operands[MaxLoopMoves];
-    for (const IntegerMove& m : ic->moves) {
+bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
+{
+    k.ic = useCaches ? integerCodeOf(code) : nullptr;
+    if (!k.ic || k.ic->moves.size() > MaxKeptMoves) return false;
+    for (const IntegerMove& m : k.ic->moves) {
         // A name's or an element's move is its place among the moves.
-        if ((m.code == IntegerMove::Name || m.code == IntegerMove::Element) && m.move >= MaxLoopMoves) return -1;
+        if ((m.code == IntegerMove::Name || m.code == IntegerMove::Element) && m.move >= MaxKeptMoves) return false;
         if (m.code == IntegerMove::Name) {
             const Variable* v = siteHit(m.site);
-            if (!v || v->indexed || !v->data || v->type != TypeInt) return -1;
-            operands[m.move] = {nullptr, v->data};
+            if (!v || v->indexed || !v->data || v->type != TypeInt) return false;
+            k.operands[m.move] = {nullptr, v->data};
         } else if (m.code == IntegerMove::Element) {
-            if (!elementData(m.site) || m.site[0].var->type != TypeInt) return -1;
-            operands[m.move] = {m.site[0].var, m.site[1].var->data};
+            if (!elementData(m.site) || m.site[0].var->type != TypeInt) return false;
+            k.operands[m.move] = {m.site[0].var, m.site[1].var->data};
         }
     }
+    return true;
+}
+
+bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
+{
+    LineMemo& memo = d.memo;
+    if (d.opcode != 20 || d.argClass[1] != ClassExpression || !isNumericCode(memo.code)) return false;
+    if (!keepMoves(memo.code, a.value) || !(a.target = intTarget(memo))) return false;
+    a.targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
+    return true;
+}
+
+[[gnu::always_inline]] inline bool Ostrin::runKeptMoves(const KeptMoves& k, int32_t& value)
+{
     const auto name = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
-        std::memcpy(&x, operands[m.move].data, 4);
+        std::memcpy(&x, k.operands[m.move].data, 4);
         return true;
     };
-    // The element of an INT array that an index's value selects now, or
-    // null out of range.
-    const auto select = [](Variable* array, const char* index) __attribute__((always_inline)) -> char* {
-        int32_t i;
-        std::memcpy(&i, index, 4);
-        if (i < 0 || i >= array->dims[0]) return nullptr;
-        return array->data = array->base + static_cast<size_t>(i) * 4;
-    };
     const auto element = [&](const IntegerMove& m, int32_t& x) __attribute__((always_inline)) {
-        const char* d = select(operands[m.move].array, operands[m.move].data);
+        const char* d = selectInt(k.operands[m.move].array, k.operands[m.move].data);
         if (!d) return false;
         std::memcpy(&x, d, 4);
         return true;
     };
+    return runIntegerMoves(*k.ic, value, name, element);
+}
 
+[[gnu::always_inline]] inline int Ostrin::runKeptAssignment(const KeptAssignment& a)
+{
+    char* at = a.target->data;
+    if (a.targetIndex && !(at = selectInt(a.target, a.targetIndex))) return -1;
+    int32_t value;
+    if (!runKeptMoves(a.value, value)) return -1;
+    if (errorCode) return 0;
+    std::memcpy(at, &value, 4);
+    return 1;
+}
+
+// The turns of stepLoop when its assignment is one integerFromCode takes
+// into an INT or an element of an INT array, with each turn's checks made
+// once (KeptAssignment). Each turn still checks what may differ: an index
+// out of range or a value past 32 bits hand the turn back to the run loop
+// before it stores, for the general path; an error stops at the
+// assignment. Called after a step that goes on, with lineIndex at the
+// counted_loop line.
+int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
+{
+    const uint32_t here = lineIndex + 2;
+    KeptAssignment a;
+    Variable* counter = siteHit(&step.memo.names[0]);
+    if (!counter || counter->indexed || !counter->data || stackLow() || !keepAssignment(body, a)) return -1;
     for (;;) {
         lineIndex = here - 1;
         if (outOfLines()) return 0;
-        char* at = target->data;
-        if (targetIndex && !(at = select(target, targetIndex))) break;
-        int32_t value;
-        if (!runIntegerMoves(*ic, value, name, element)) break;
-        if (errorCode) return 0;
-        std::memcpy(at, &value, 4);
+        const int done = runKeptAssignment(a);
+        if (done < 0) break;
+        if (done == 0) return 0;
         lineIndex = here;
         if (outOfLines()) return 0;
         advanceCounter(counter);
         if (lineIndex + 2 != here) return 1;
     }
-    return backToAssignment(here);
+    return handBack(here - 1);
 }
 
-// A loop's assignment, at here - 1, handed back to the run loop, which
-// runs it next through the general path.
-int Ostrin::backToAssignment(uint32_t here)
+int Ostrin::handBack(uint32_t line)
 {
-    lineIndex = here - 2;
+    lineIndex = line - 1;
 #ifdef OSTRIN_NATIVE
     ++stepsLeft;   // the turn counted it; the run loop counts it again
 #endif
     return 1;
+}
+
+int Ostrin::endWhileLine(DecodedLine& d)
+{
+    const uint32_t end = lineIndex;
+    if (!whileEnd()) return 0;
+    if (!decodedLines || &d != &decodedLines[end]) return 1;   // a branch of a conditional
+    // A loop that keeps being refused or handed back is left to the run
+    // loop: each refusal costs what it looked at. Each turn run here pays
+    // a little of that back.
+    uint16_t& debt = d.memo.marks[0];
+    if (debt >= 256) return 1;
+    const int done = integerWhile(end);
+    if (done < 0) debt += 16;
+    return done < 0 ? 1 : done;
+}
+
+// The turns of a while loop of integer lines, back at its test from its
+// end_while at `end`: its test and each line of its body are a condition
+// or an assignment integerFromCode takes (into an INT or an element of an
+// INT array), a block conditional's else or its end. Nothing else runs
+// while they do, so each line's names, elements and target are found once
+// (KeptMoves), and each line runs as the run loop would run it: the same
+// control stack, the same jumps, the same errors on the same lines. What
+// may differ from turn to turn (an index out of range, a value past 32
+// bits) hands that line back to the run loop, before it stores. -1 when
+// the loop cannot run so (a line not of these kinds, or not run yet).
+int Ostrin::integerWhile(uint32_t end)
+{
+    constexpr uint32_t MaxLines = 16;
+    const uint32_t test = lineIndex + 1;
+    if (test >= end || end - test > MaxLines || stackLow()) return -1;
+    // Each line of the loop but its end: an assignment, a test (the while
+    // line, a block conditional) going on when true and to `jump` when
+    // false, an else going to `jump`, or an end conditional.
+    struct Line {
+        enum Kind : uint8_t { Assign, Test, Jump, Pass } kind;
+        uint32_t jump;
+        KeptAssignment a;
+    } kept[MaxLines];
+    for (uint32_t k = test; k < end; ++k) {
+        DecodedLine& d = decodedLines[k];
+        if (d.state != DecodedLine::Cached || !d.lends) return -1;
+        Line& l = kept[k - test];
+        if (d.opcode == 20) {
+            l.kind = Line::Assign;
+            if (!keepAssignment(d, l.a)) return -1;
+            continue;
+        }
+        if (d.opcode == 7) {
+            l.kind = Line::Pass;
+            continue;
+        }
+        const bool isTest = k == test ? d.opcode == 4 : d.opcode == 6 && d.memo.shape == 1;
+        if (!isTest && d.opcode != 55) return -1;
+        if (isTest && !keepMoves(d.memo.code, l.a.value)) return -1;
+        const int64_t to = blockJump(k);
+        // The while's jump is out of the loop; every other stays inside.
+        if (k == test ? to != end : to <= test || to >= end) return -1;
+        l.kind = isTest ? Line::Test : Line::Jump;
+        l.jump = static_cast<uint32_t>(to) + 1;
+    }
+
+    uint16_t& debt = decodedLines[end].memo.marks[0];
+    uint32_t at = test;
+    for (;;) {
+        lineIndex = at;
+        if (outOfLines()) return 0;
+        if (at == end) {
+            if (!whileEnd()) return 0;
+            at = test;
+            if (debt) --debt;
+            continue;
+        }
+        const Line& l = kept[at - test];
+        if (l.kind == Line::Assign) {
+            const int done = runKeptAssignment(l.a);
+            if (done < 0) break;
+            if (done == 0) return 0;
+            ++at;
+        } else if (l.kind == Line::Test) {
+            int32_t c;
+            if (!runKeptMoves(l.a.value, c)) break;
+            if (errorCode) return 0;
+            if (c != 0) {
+                // As whileTest: saving the line before the while makes
+                // end_while run the test again.
+                if (at == test && (!pushControl(static_cast<int32_t>(test - 1)) || !pushControl(MarkWhile)))
+                    return fail(ErrStackFull), 0;
+                ++at;
+            } else {
+                at = l.jump;
+                if (at > end) {
+                    lineIndex = end;
+                    return 1;
+                }
+            }
+        } else {
+            at = l.kind == Line::Jump ? l.jump : at + 1;
+        }
+    }
+    debt += 16;
+    return handBack(at);
 }
 
 // Runs the statement an inline text holds (a then- or else-branch) in st:

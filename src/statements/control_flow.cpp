@@ -969,6 +969,16 @@ bool Ostrin::whileTest(char* text, LineMemo* memo)
     return true;
 }
 
+int64_t Ostrin::blockJump(uint32_t line)
+{
+    switch (lineOpcode(lines[line])) {
+    case OpWhile: return blockEnd(*this, line, ScanWhile, whileEndOf);
+    case OpConditional: return blockEnd(*this, line, ScanFalseBranch, falseBranchOf);
+    case OpElse: return blockEnd(*this, line, ScanElseEnd, elseEndOf);
+    default: return -1;
+    }
+}
+
 Statement* Ostrin::endWhile(Statement* st) { return whileEnd() ? st : nullptr; }
 
 bool Ostrin::whileEnd()

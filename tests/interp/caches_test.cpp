@@ -445,6 +445,34 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "next_step j\nconsole_print a[0], a[1], a[2], a[3]\ncounted_loop i, 3, -1, -1\na[i] = i - a[i]\nnext_step i",
         "declare_function r(n: INT)\nconsole_print r(4), r(2)\njump finish\nr:\ndeclare_variables m: INT\n"
         "counted_loop i, 1, n\nm = m + i * n\nnext_step i\nconditional n > 1 then m = m + r(n - 1)\nreturn m\nfinish:",
+        // While loops of integer lines, whose turns run together: nested
+        // block conditionals with elses; a remainder by zero in a
+        // condition and in an assignment, an element past the end, on a
+        // later turn; values past 32 bits on some turns and on most; a
+        // loop of no turn, and one with a line of another kind.
+        "declare_variables i, a, b, c, n: INT\nn = 40\nwhile_loop i < n\ni = i + 1\nconditional i % 3 = 0\n"
+        "a = a + i\nelse\nconditional i % 5 = 1\nb = b + 2\nelse\nc = c * 3 % 1000 + 1\nend_conditional\n"
+        "end_conditional\nend_while\nconsole_print i, a, b, c",
+        "declare_variables i, s: INT\nwhile_loop i < 9\ni = i + 1\nconditional 12 % (5 - i) < 1\ns = s + 1\n"
+        "end_conditional\nend_while\nconsole_print s",
+        "declare_variables i, s: INT\nwhile_loop i < 9\ni = i + 1\ns = s + 7 % (i - 6)\nend_while\nconsole_print s",
+        "declare_variables a[5], i, s: INT\nwhile_loop i < 8\ns = s + a[i]\na[i] = i * 3\ni = i + 1\nend_while\n"
+        "console_print s",
+        "declare_variables a[5], i: INT\na[0] = 1\nwhile_loop a[i] > 0\ni = i + 1\na[i] = i * 2\nend_while\n"
+        "console_print i",
+        "declare_variables i, s, h: INT\nwhile_loop i < 12\ni = i + 1\ns = s % 1000 + (i % 4) * 1000000000\n"
+        "end_while\nconsole_print s\ni = 0\nwhile_loop i < 60\ni = i + 1\nh = (h * 40999 + i) % 1000003\n"
+        "end_while\nconsole_print h",
+        "declare_variables i, k: INT\nwhile_loop i < 0\ni = i + 1\nend_while\nwhile_loop i < 3\ni = i + 1\n"
+        "end_while\nwhile_loop i < 40\ni = i + 1\nconditional i % 7 = 0\nconsole_print i\nend_conditional\n"
+        "k = k + i\nend_while\nconsole_print i, k",
+        // Such loops entered again from an outer loop, nested in each
+        // other, at each level of a recursion and left by its return.
+        "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
+        "s = s + k * i\nk = k + 1\nend_while\nj = j + 1\nend_while\nnext_step i\nconsole_print s, j, k",
+        "declare_function r(n: INT)\nconsole_print r(5), r(3)\njump finish\nr:\ndeclare_variables m, k: INT\n"
+        "while_loop k < n\nk = k + 1\nm = m + k * n\nend_while\nconditional n > 1\nm = m + r(n - 1)\n"
+        "end_conditional\nreturn m\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
