@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 // Truncates toward zero; out-of-range values saturate, NaN gives 0.
 inline int64_t truncToInt64(double d)
@@ -21,3 +22,9 @@ inline int32_t truncToInt32(double d)
 {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(truncToInt64(d))));
 }
+
+// A numeric literal as a C integer with automatic base: "0x" hexadecimal,
+// a leading zero octal (read up to the first digit that is not octal, so
+// «08» is 0), else decimal. Stored programs rely on «010» being 8, as
+// console input and menu ids read it.
+inline uint64_t literalInt(const char* text) { return std::strtoull(text, nullptr, 0); }

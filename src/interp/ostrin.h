@@ -571,7 +571,10 @@ private:
     // False when integerFromCode would not take the expression now, or it
     // has more operands than are kept.
     bool keepMoves(CompiledExpression* code, KeptMoves& k);
+    bool keepTarget(LineMemo& memo, KeptAssignment& a);
     bool keepAssignment(DecodedLine& d, KeptAssignment& a);
+    // Where a kept target stores now; null when its index is out of range.
+    char* keptPlace(const KeptAssignment& a);
     // runIntegerMoves over kept operands: false to hand the line back.
     bool runKeptMoves(const KeptMoves& k, int32_t& value);
     // 1 stored, 0 failed with the error set, -1 to hand the line back.

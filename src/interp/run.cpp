@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert.h"
 #include "platform.h"
 #include "text.h"
 
@@ -462,13 +463,23 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     return true;
 }
 
+bool Ostrin::keepTarget(LineMemo& memo, KeptAssignment& a)
+{
+    if (!(a.target = intTarget(memo))) return false;
+    a.targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
+    return true;
+}
+
 bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
 {
     LineMemo& memo = d.memo;
     if (d.opcode != 20 || d.argClass[1] != ClassExpression || !isNumericCode(memo.code)) return false;
-    if (!keepMoves(memo.code, a.value) || !(a.target = intTarget(memo))) return false;
-    a.targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
-    return true;
+    return keepMoves(memo.code, a.value) && keepTarget(memo, a);
+}
+
+[[gnu::always_inline]] inline char* Ostrin::keptPlace(const KeptAssignment& a)
+{
+    return a.targetIndex ? selectInt(a.target, a.targetIndex) : a.target->data;
 }
 
 [[gnu::always_inline]] inline bool Ostrin::runKeptMoves(const KeptMoves& k, int32_t& value)
@@ -488,8 +499,8 @@ bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
 
 [[gnu::always_inline]] inline int Ostrin::runKeptAssignment(const KeptAssignment& a)
 {
-    char* at = a.target->data;
-    if (a.targetIndex && !(at = selectInt(a.target, a.targetIndex))) return -1;
+    char* at = keptPlace(a);
+    if (!at) return -1;
     int32_t value;
     if (!runKeptMoves(a.value, value)) return -1;
     if (errorCode) return 0;
@@ -563,18 +574,27 @@ int Ostrin::integerWhile(uint32_t end)
     constexpr uint32_t MaxLines = 16;
     const uint32_t test = lineIndex + 1;
     if (test >= end || end - test > MaxLines || stackLow()) return -1;
-    // Each line of the loop but its end: an assignment, a test (the while
-    // line, a block conditional) going on when true and to `jump` when
-    // false, an else going to `jump`, or an end conditional.
+    // Each line of the loop but its end: an assignment of an expression
+    // or of a number (`number`), a test (the while line, a block
+    // conditional) going on when true and to `jump` when false, an else
+    // going to `jump`, or an end conditional.
     struct Line {
-        enum Kind : uint8_t { Assign, Test, Jump, Pass } kind;
+        enum Kind : uint8_t { Assign, Store, Test, Jump, Pass } kind;
         uint32_t jump;
+        int32_t number;
         KeptAssignment a;
     } kept[MaxLines];
     for (uint32_t k = test; k < end; ++k) {
         DecodedLine& d = decodedLines[k];
         if (d.state != DecodedLine::Cached || !d.lends) return -1;
         Line& l = kept[k - test];
+        if (d.opcode == 20 && d.argClass[1] == ClassNumber) {
+            // What storeNumber stores into an INT.
+            l.kind = Line::Store;
+            l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(d.args + d.argLength[0] + 1)));
+            if (!keepTarget(d.memo, l.a)) return -1;
+            continue;
+        }
         if (d.opcode == 20) {
             l.kind = Line::Assign;
             if (!keepAssignment(d, l.a)) return -1;
@@ -621,13 +641,15 @@ int Ostrin::integerWhile(uint32_t end)
                 if (at == test && (!pushControl(static_cast<int32_t>(test - 1)) || !pushControl(MarkWhile)))
                     return fail(ErrStackFull), 0;
                 ++at;
-            } else {
-                at = l.jump;
-                if (at > end) {
-                    lineIndex = end;
-                    return 1;
-                }
+            } else if ((at = l.jump) > end) {
+                lineIndex = end;
+                return 1;
             }
+        } else if (l.kind == Line::Store) {
+            char* place = keptPlace(l.a);
+            if (!place) break;
+            std::memcpy(place, &l.number, 4);
+            ++at;
         } else {
             at = l.kind == Line::Jump ? l.jump : at + 1;
         }

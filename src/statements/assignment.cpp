@@ -29,12 +29,6 @@ uint64_t truncateU64(double d)
 
 bool hasHexMark(const char* text) { return std::strchr(text, 'x') || std::strchr(text, 'X'); }
 
-// A numeric literal as a C integer with automatic base: "0x" hexadecimal,
-// a leading zero octal (read up to the first digit that is not octal, so
-// «08» is 0), else decimal. Stored programs rely on «010» being 8, as
-// console input and menu ids read it.
-uint64_t literalInt(const char* text) { return std::strtoull(text, nullptr, 0); }
-
 // A 64-bit literal: decimal, or hexadecimal when it has an "x".
 uint64_t literalInt64(const char* text)
 {

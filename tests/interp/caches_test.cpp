@@ -449,7 +449,8 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         // block conditionals with elses; a remainder by zero in a
         // condition and in an assignment, an element past the end, on a
         // later turn; values past 32 bits on some turns and on most; a
-        // loop of no turn, and one with a line of another kind.
+        // loop of no turn, one with a line of another kind; numbers stored,
+        // one into an element past the end.
         "declare_variables i, a, b, c, n: INT\nn = 40\nwhile_loop i < n\ni = i + 1\nconditional i % 3 = 0\n"
         "a = a + i\nelse\nconditional i % 5 = 1\nb = b + 2\nelse\nc = c * 3 % 1000 + 1\nend_conditional\n"
         "end_conditional\nend_while\nconsole_print i, a, b, c",
@@ -466,6 +467,8 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables i, k: INT\nwhile_loop i < 0\ni = i + 1\nend_while\nwhile_loop i < 3\ni = i + 1\n"
         "end_while\nwhile_loop i < 40\ni = i + 1\nconditional i % 7 = 0\nconsole_print i\nend_conditional\n"
         "k = k + i\nend_while\nconsole_print i, k",
+        "declare_variables a[4], i, k: INT\nwhile_loop i < 6\nk = 010\nconditional i % 2 = 0\nk = -3\nend_conditional\n"
+        "a[i] = 0x10 \ni = i + 1\nend_while\nconsole_print i, k, a[0], a[3]",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
