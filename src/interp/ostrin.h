@@ -573,6 +573,7 @@ private:
     bool keepMoves(CompiledExpression* code, KeptMoves& k);
     bool keepTarget(LineMemo& memo, KeptAssignment& a);
     bool keepAssignment(DecodedLine& d, KeptAssignment& a);
+    const char* intName(char* text);
     // Where a kept target stores now; null when its index is out of range.
     char* keptPlace(const KeptAssignment& a);
     // runIntegerMoves over kept operands: false to hand the line back.

@@ -1,6 +1,7 @@
 // Splitting the image into lines, the label pre-pass and the run loop.
 #include "ostrin.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -535,6 +536,19 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
     return handBack(here - 1);
 }
 
+// The value of the INT a plain name stands for now, as storeVariable
+// finds it; null for anything else (an element, a label, a missing name).
+const char* Ostrin::intName(char* text)
+{
+    if (!std::isalpha(static_cast<unsigned char>(text[0])) && text[0] != '_') return nullptr;
+    for (const char* p = text; *p; ++p)
+        if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return nullptr;
+    const uint8_t before = errorCode;
+    const Variable* v = findVariable(text, nullptr, false);
+    errorCode = before;   // a missing name is refused, not reported
+    return v && v->type == TypeInt && !v->indexed ? v->data : nullptr;
+}
+
 int Ostrin::handBack(uint32_t line)
 {
     lineIndex = line - 1;
@@ -574,25 +588,30 @@ int Ostrin::integerWhile(uint32_t end)
     constexpr uint32_t MaxLines = 16;
     const uint32_t test = lineIndex + 1;
     if (test >= end || end - test > MaxLines || stackLow()) return -1;
-    // Each line of the loop but its end: an assignment of an expression
-    // or of a number (`number`), a test (the while line, a block
-    // conditional) going on when true and to `jump` when false, an else
-    // going to `jump`, or an end conditional.
+    // Each line of the loop but its end: an assignment of an expression,
+    // or a store of the INT at `from` (a name's value, or the line's
+    // `number`); a test (the while line, a block conditional) going on
+    // when true and to `jump` when false, an else going to `jump`, or an
+    // end conditional.
     struct Line {
         enum Kind : uint8_t { Assign, Store, Test, Jump, Pass } kind;
         uint32_t jump;
         int32_t number;
+        const char* from;
         KeptAssignment a;
     } kept[MaxLines];
     for (uint32_t k = test; k < end; ++k) {
         DecodedLine& d = decodedLines[k];
         if (d.state != DecodedLine::Cached || !d.lends) return -1;
         Line& l = kept[k - test];
-        if (d.opcode == 20 && d.argClass[1] == ClassNumber) {
-            // What storeNumber stores into an INT.
+        if (d.opcode == 20 && (d.argClass[1] == ClassNumber || d.argClass[1] == ClassVariable)) {
+            // What storeNumber stores into an INT, or what storeVariable
+            // copies from an INT.
+            char* value = d.args + d.argLength[0] + 1;
             l.kind = Line::Store;
-            l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(d.args + d.argLength[0] + 1)));
-            if (!keepTarget(d.memo, l.a)) return -1;
+            l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(value)));
+            l.from = d.argClass[1] == ClassNumber ? reinterpret_cast<const char*>(&l.number) : intName(value);
+            if (!l.from || !keepTarget(d.memo, l.a)) return -1;
             continue;
         }
         if (d.opcode == 20) {
@@ -648,7 +667,7 @@ int Ostrin::integerWhile(uint32_t end)
         } else if (l.kind == Line::Store) {
             char* place = keptPlace(l.a);
             if (!place) break;
-            std::memcpy(place, &l.number, 4);
+            std::memcpy(place, l.from, 4);
             ++at;
         } else {
             at = l.kind == Line::Jump ? l.jump : at + 1;

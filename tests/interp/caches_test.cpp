@@ -450,7 +450,8 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         // condition and in an assignment, an element past the end, on a
         // later turn; values past 32 bits on some turns and on most; a
         // loop of no turn, one with a line of another kind; numbers stored,
-        // one into an element past the end.
+        // one into an element past the end; names copied, INTs and a
+        // DOUBLE.
         "declare_variables i, a, b, c, n: INT\nn = 40\nwhile_loop i < n\ni = i + 1\nconditional i % 3 = 0\n"
         "a = a + i\nelse\nconditional i % 5 = 1\nb = b + 2\nelse\nc = c * 3 % 1000 + 1\nend_conditional\n"
         "end_conditional\nend_while\nconsole_print i, a, b, c",
@@ -469,6 +470,9 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "k = k + i\nend_while\nconsole_print i, k",
         "declare_variables a[4], i, k: INT\nwhile_loop i < 6\nk = 010\nconditional i % 2 = 0\nk = -3\nend_conditional\n"
         "a[i] = 0x10 \ni = i + 1\nend_while\nconsole_print i, k, a[0], a[3]",
+        "declare_variables a, b, t, i: INT\ndeclare_variables c[3]: INT\ndeclare_variables d: DOUBLE\na = 1071\n"
+        "b = 462\nwhile_loop b <> 0\nt = b\nb = a % b\na = t\nend_while\nd = 2.5\nwhile_loop i < 3\nc[i] = a\n"
+        "conditional i > 0\nt = d\nend_conditional\ni = i + 1\nend_while\nconsole_print a, t, c[0], c[2]",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
