@@ -582,6 +582,95 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
     }
 }
 
+// Random while loops of integer lines, the loops whose turns run together:
+// INT names and elements in every operation, block conditionals with
+// elses, numbers stored and names copied, loops nested and entered again,
+// and now and then what ends a turn early (a line of another kind, a
+// DOUBLE, a value past 32 bits, an index past the end, a remainder by
+// zero). A loop's counter is written by its last line only: every loop
+// ends.
+class IntegerLoopMaker {
+public:
+    explicit IntegerLoopMaker(unsigned seed) : rng(seed) {}
+
+    std::string program()
+    {
+        std::string text = "declare_variables a[6], b[3], s, k, j, w0, w1: INT\ndeclare_variables d: DOUBLE\n"
+                           "a[1] = 3\na[2] = -5\nk = 2\nd = 1.5\n";
+        const bool outer = pick(3) == 0;
+        if (outer) text += "counted_loop i, 1, 3\n";
+        text += loop(0);
+        if (outer) text += "next_step i\n";
+        return text + "console_print s, k, j, w0, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2]\n";
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+
+    template <size_t N>
+    const char* any(const char* const (&items)[N])
+    {
+        return items[pick(static_cast<int>(N))];
+    }
+
+    std::string loop(int depth)
+    {
+        const std::string w = "w" + std::to_string(depth);
+        return w + " = " + std::to_string(pick(3)) + "\nwhile_loop " + w + " < " + std::to_string(pick(7)) + "\n" +
+               body(depth, 0) + w + " = " + w + " + " + std::to_string(pick(2) + 1) + "\nend_while\n";
+    }
+
+    std::string expression()
+    {
+        static const char* const operands[] = {"s", "k", "j", "w0", "a[w0]", "a[k]", "b[w0]", "1", "3", "7",
+                                               "-1", "(s + 1)", "65536", "1000000000", "s", "j", "a[w0]"};
+        static const char* const ops[] = {" + ", " - ", " * ", " % ", " < ", " = ", " > ", " + "};
+        std::string text = any(operands);
+        for (int n = pick(3) + 1; n > 0; --n) text += any(ops) + std::string(any(operands));
+        return text;
+    }
+
+    std::string body(int loopDepth, int depth)
+    {
+        static const char* const targets[] = {"s", "s", "k", "j", "a[w0]", "a[w0]", "b[w0]", "a[k]"};
+        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]"};
+        std::string text;
+        for (int n = pick(3) + 1; n > 0; --n) {
+            const int kind = depth > 2 ? 0 : pick(20);
+            if (kind < 10) {
+                text += std::string(any(targets)) + " = " + expression() + "\n";
+            } else if (kind < 15) {
+                text += "conditional " + expression() + "\n" + body(loopDepth, depth + 1);
+                if (pick(2)) text += "else\n" + body(loopDepth, depth + 1);
+                text += "end_conditional\n";
+            } else if (kind < 18) {
+                text += std::string(any(targets)) + " = " + any(alone) + "\n";
+            } else if (kind < 19 || loopDepth > 0) {
+                text += pick(4) ? std::string(any(targets)) + " = " + expression() + "\n" : "console_print s\n";
+            } else {
+                text += loop(loopDepth + 1);
+            }
+        }
+        return text;
+    }
+
+    std::mt19937 rng;
+};
+
+TEST(Caches, RandomIntegerLoopsRunAlike)
+{
+    IntegerLoopMaker maker(2026);
+    int failed = 0, finished = 0;
+    for (int round = 0; round < 1000; ++round) {
+        const RunResult r = runBothWays(maker.program(), "integer loop " + std::to_string(round));
+        (r.ok ? finished : failed) += 1;
+        if (::testing::Test::HasFailure()) break;
+    }
+    // Both endings are well represented (about 700 and 300).
+    EXPECT_GT(finished, 200);
+    EXPECT_GT(failed, 100);
+}
+
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
