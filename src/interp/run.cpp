@@ -575,8 +575,9 @@ int Ostrin::endWhileLine(DecodedLine& d)
 
 // The turns of a while loop of integer lines, back at its test from its
 // end_while at `end`: its test and each line of its body are a condition
-// or an assignment integerFromCode takes (into an INT or an element of an
-// INT array), a block conditional's else or its end. Nothing else runs
+// integerFromCode takes, an assignment of such an expression, of a number
+// or of an INT named alone (into an INT or an element of an INT array), a
+// block conditional's else or its end. Nothing else runs
 // while they do, so each line's names, elements and target are found once
 // (KeptMoves), and each line runs as the run loop would run it: the same
 // control stack, the same jumps, the same errors on the same lines. What
