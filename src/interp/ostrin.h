@@ -542,9 +542,10 @@ private:
     // they cannot run so.
     int integerTurns(DecodedLine& step, DecodedLine& body);
     // runDirect for an end_while line: back to the test, and the turns of
-    // a loop of integer lines (integerWhile).
+    // a loop of integer lines (integerLines).
     int endWhileLine(DecodedLine& d);
-    int integerWhile(uint32_t end);
+    int linesOfLoop(DecodedLine& d, uint32_t first, uint32_t end, Variable* counter);
+    int integerLines(uint32_t first, uint32_t end, Variable* counter);
     // The line a kept while, block conditional or else goes to when it
     // does not go on to the next (the run loop adds one); -1 for none.
     int64_t blockJump(uint32_t line);

@@ -417,7 +417,11 @@ int Ostrin::stepLoop(DecodedLine& d)
 {
     const uint32_t here = lineIndex;
     if (!stepCounter(d.args, &d.memo.names[0])) return 0;
-    if (lineIndex + 2 != here || !decodedLines || &d != &decodedLines[here]) return 1;
+    if (lineIndex >= here || !decodedLines || &d != &decodedLines[here]) return 1;
+    if (lineIndex + 2 != here) {
+        Variable* counter = siteHit(&d.memo.names[0]);
+        return counter ? linesOfLoop(d, lineIndex + 1, here, counter) : 1;
+    }
     DecodedLine& body = decodedLines[here - 1];
     if (body.state != DecodedLine::Cached || !body.lends || body.opcode != 20) return 1;
     if (const int done = integerTurns(d, body); done >= 0) return done;
@@ -563,18 +567,25 @@ int Ostrin::endWhileLine(DecodedLine& d)
     const uint32_t end = lineIndex;
     if (!whileEnd()) return 0;
     if (!decodedLines || &d != &decodedLines[end]) return 1;   // a branch of a conditional
-    // A loop that keeps being refused or handed back is left to the run
-    // loop: each refusal costs what it looked at. Each turn run here pays
-    // a little of that back.
+    return lineIndex < end ? linesOfLoop(d, lineIndex + 1, end, nullptr) : 1;
+}
+
+// A loop that keeps being refused or handed back is left to the run loop:
+// each refusal costs what it looked at. Each turn run there pays a little
+// of that back. `d` is the loop's last line, which keeps the debt.
+int Ostrin::linesOfLoop(DecodedLine& d, uint32_t first, uint32_t end, Variable* counter)
+{
     uint16_t& debt = d.memo.marks[0];
     if (debt >= 256) return 1;
-    const int done = integerWhile(end);
+    const int done = integerLines(first, end, counter);
     if (done < 0) debt += 16;
     return done < 0 ? 1 : done;
 }
 
-// The turns of a while loop of integer lines, back at its test from its
-// end_while at `end`: its test and each line of its body are a condition
+// The turns of a loop of integer lines from `first`, its first line, to
+// `end`, its last: a while loop back at its test (`first`) from its
+// end_while, or a counted loop (of `counter`) after a step that goes on.
+// Its while's test and each line of its body are a condition
 // integerFromCode takes, an assignment of such an expression, of a number
 // or of an INT named alone (into an INT or an element of an INT array), a
 // block conditional's else or its end. Nothing else runs
@@ -584,11 +595,12 @@ int Ostrin::endWhileLine(DecodedLine& d)
 // may differ from turn to turn (an index out of range, a value past 32
 // bits) hands that line back to the run loop, before it stores. -1 when
 // the loop cannot run so (a line not of these kinds, or not run yet).
-int Ostrin::integerWhile(uint32_t end)
+int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
 {
     constexpr uint32_t MaxLines = 16;
-    const uint32_t test = lineIndex + 1;
-    if (test >= end || end - test > MaxLines || stackLow()) return -1;
+    const uint32_t test = counter ? UINT32_MAX : first;   // the while line
+    if (first >= end || end - first > MaxLines || stackLow()) return -1;
+    if (counter && (counter->indexed || !counter->data)) return -1;
     // Each line of the loop but its end: an assignment of an expression,
     // or a store of the INT at `from` (a name's value, or the line's
     // `number`); a test (the while line, a block conditional) going on
@@ -601,10 +613,10 @@ int Ostrin::integerWhile(uint32_t end)
         const char* from;
         KeptAssignment a;
     } kept[MaxLines];
-    for (uint32_t k = test; k < end; ++k) {
+    for (uint32_t k = first; k < end; ++k) {
         DecodedLine& d = decodedLines[k];
         if (d.state != DecodedLine::Cached || !d.lends) return -1;
-        Line& l = kept[k - test];
+        Line& l = kept[k - first];
         if (d.opcode == 20 && (d.argClass[1] == ClassNumber || d.argClass[1] == ClassVariable)) {
             // What storeNumber stores into an INT, or what storeVariable
             // copies from an INT.
@@ -629,23 +641,29 @@ int Ostrin::integerWhile(uint32_t end)
         if (isTest && !keepMoves(d.memo.code, l.a.value)) return -1;
         const int64_t to = blockJump(k);
         // The while's jump is out of the loop; every other stays inside.
-        if (k == test ? to != end : to <= test || to >= end) return -1;
+        if (k == test ? to != end : to <= first || to >= end) return -1;
         l.kind = isTest ? Line::Test : Line::Jump;
         l.jump = static_cast<uint32_t>(to) + 1;
     }
 
     uint16_t& debt = decodedLines[end].memo.marks[0];
-    uint32_t at = test;
+    uint32_t at = first;
     for (;;) {
         lineIndex = at;
         if (outOfLines()) return 0;
         if (at == end) {
-            if (!whileEnd()) return 0;
-            at = test;
+            if (counter) {
+                // As stepCounter, whose checks the first step made.
+                advanceCounter(counter);
+                if (lineIndex + 1 != first) return 1;
+            } else if (!whileEnd()) {
+                return 0;
+            }
+            at = first;
             if (debt) --debt;
             continue;
         }
-        const Line& l = kept[at - test];
+        const Line& l = kept[at - first];
         if (l.kind == Line::Assign) {
             const int done = runKeptAssignment(l.a);
             if (done < 0) break;
