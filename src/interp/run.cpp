@@ -588,13 +588,14 @@ int Ostrin::linesOfLoop(DecodedLine& d, uint32_t first, uint32_t end, Variable* 
 // Its while's test and each line of its body are a condition
 // integerFromCode takes, an assignment of such an expression, of a number
 // or of an INT named alone (into an INT or an element of an INT array), a
-// block conditional's else or its end. Nothing else runs
-// while they do, so each line's names, elements and target are found once
-// (KeptMoves), and each line runs as the run loop would run it: the same
-// control stack, the same jumps, the same errors on the same lines. What
-// may differ from turn to turn (an index out of range, a value past 32
-// bits) hands that line back to the run loop, before it stores. -1 when
-// the loop cannot run so (a line not of these kinds, or not run yet).
+// block conditional's else or its end. Nothing else runs while they do,
+// so each line's names, elements and target are found once (KeptMoves),
+// and each line runs as the run loop would run it: the same control
+// stack, the same jumps, the same errors on the same lines. What may
+// differ from turn to turn (an index out of range, a value past 32 bits)
+// hands that line back to the run loop, before it stores, and adds to the
+// loop's debt (linesOfLoop). -1 when the loop cannot run so (a line not of
+// these kinds, or not run yet).
 int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
 {
     constexpr uint32_t MaxLines = 16;
@@ -622,8 +623,12 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
             // copies from an INT.
             char* value = d.args + d.argLength[0] + 1;
             l.kind = Line::Store;
-            l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(value)));
-            l.from = d.argClass[1] == ClassNumber ? reinterpret_cast<const char*>(&l.number) : intName(value);
+            if (d.argClass[1] == ClassNumber) {
+                l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(value)));
+                l.from = reinterpret_cast<const char*>(&l.number);
+            } else {
+                l.from = intName(value);
+            }
             if (!l.from || !keepTarget(d.memo, l.a)) return -1;
             continue;
         }
@@ -646,7 +651,7 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         l.jump = static_cast<uint32_t>(to) + 1;
     }
 
-    uint16_t& debt = decodedLines[end].memo.marks[0];
+    uint16_t& debt = decodedLines[end].memo.marks[0];   // linesOfLoop's
     uint32_t at = first;
     for (;;) {
         lineIndex = at;

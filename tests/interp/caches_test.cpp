@@ -676,32 +676,39 @@ private:
     std::mt19937 rng;
 };
 
+// How many of `count` programs from `maker` finished and failed, each run
+// both ways; it stops at the first that differs (one report is enough).
+struct Endings {
+    int finished = 0, failed = 0;
+};
+template <class Maker>
+Endings runMadePrograms(Maker& maker, int count, const std::string& what)
+{
+    Endings e;
+    for (int round = 0; round < count; ++round) {
+        const RunResult r = runBothWays(maker.program(), what + " " + std::to_string(round));
+        (r.ok ? e.finished : e.failed) += 1;
+        if (::testing::Test::HasFailure()) break;
+    }
+    return e;
+}
+
 TEST(Caches, RandomIntegerLoopsRunAlike)
 {
     IntegerLoopMaker maker(2026);
-    int failed = 0, finished = 0;
-    for (int round = 0; round < 1000; ++round) {
-        const RunResult r = runBothWays(maker.program(), "integer loop " + std::to_string(round));
-        (r.ok ? finished : failed) += 1;
-        if (::testing::Test::HasFailure()) break;
-    }
+    const Endings e = runMadePrograms(maker, 1000, "integer loop");
     // Both endings are well represented (about 600 and 400).
-    EXPECT_GT(finished, 200);
-    EXPECT_GT(failed, 100);
+    EXPECT_GT(e.finished, 200);
+    EXPECT_GT(e.failed, 100);
 }
 
 TEST(Caches, RandomProgramsRunAlike)
 {
     ProgramMaker maker(2024);
-    int failed = 0, finished = 0;
-    for (int round = 0; round < 3000; ++round) {
-        const RunResult r = runBothWays(maker.program(), "program " + std::to_string(round));
-        (r.ok ? finished : failed) += 1;
-        if (::testing::Test::HasFailure()) break;   // one program's report is enough
-    }
+    const Endings e = runMadePrograms(maker, 3000, "program");
     // Both endings are well represented.
-    EXPECT_GT(finished, 300);
-    EXPECT_GT(failed, 500);
+    EXPECT_GT(e.finished, 300);
+    EXPECT_GT(e.failed, 500);
 }
 
 }  // namespace
