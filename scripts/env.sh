@@ -25,6 +25,40 @@ ostrin_time_factor() {
     fi
 }
 
+# Installs Debian packages: ostrin_apt_install [root command words] -- PKG...
+# The update is tried again while a mirror is mid-sync (one index of the
+# wrong size fails it whole). If it still fails, the install goes on with the
+# lists apt has; when that cannot resolve, it is because the security suite's
+# lists for one architecture are older than the other's (multiarch packages
+# must match exactly), so it tries once more with that suite left out.
+ostrin_apt_install() {
+    local root=() apt try updated=
+    while [[ "$1" != -- ]]; do root+=("$1"); shift; done
+    shift
+    apt=("${root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q)
+    for try in 1 2 3; do
+        "${apt[@]}" update && { updated=1; break; }
+        echo "setup: apt-get update failed (try $try of 3)" >&2
+        ((try < 3)) && sleep $((try * 15))
+    done
+    "${apt[@]}" install -y --no-install-recommends "$@" && return 0
+    [[ -z "$updated" ]] || return 1
+    echo "setup: installing again without the security suite, whose lists apt could not fetch" >&2
+    local parts f
+    parts="$(mktemp -d)"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [[ -e "$f" ]] && grep -v debian-security "$f" >"$parts/$(basename "$f" .list).list"
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [[ -e "$f" ]] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/debian-security/' "$f" >"$parts/${f##*/}"
+    done
+    local rc=0
+    "${apt[@]}" -o Dir::Etc::SourceParts="$parts" -o Dir::Etc::SourceList=/dev/null \
+        install -y --no-install-recommends "$@" || rc=$?
+    rm -rf "$parts"
+    return $rc
+}
+
 # Exports what every Wine process of ours needs. HOME points at a directory
 # inside the prefix: Wine's user folders, ALSA's configuration and anything
 # else a Unix library writes there stay out of the user's home.

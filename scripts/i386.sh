@@ -95,10 +95,7 @@ Package: qemu-user
 Pin: release n=$codename-backports
 Pin-Priority: 990
 PIN
-    i386_root env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
-        i386_die "apt-get update failed with the backports suite added"
-    i386_root env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -q --no-install-recommends qemu-user wine64 ||
+    ostrin_apt_install i386_root -- qemu-user wine64 ||
         i386_die "could not install qemu-user from $codename-backports"
     i386_qemu_ready || i386_die "qemu-user $OSTRIN_QEMU_MIN_VERSION or later is needed; $codename-backports gave $(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)"
 }
