@@ -574,7 +574,10 @@ private:
     bool keepMoves(CompiledExpression* code, KeptMoves& k);
     bool keepTarget(LineMemo& memo, KeptAssignment& a);
     bool keepAssignment(DecodedLine& d, KeptAssignment& a);
-    const char* intName(char* text);
+    // What storeVariable copies from now, when it is an INT named alone or
+    // an element «name[index]» of an INT array with an INT index; false for
+    // anything else (a label, a missing name, another type).
+    bool intSource(char* text, KeptMoves::Operand& out);
     // Where a kept target stores now; null when its index is out of range.
     char* keptPlace(const KeptAssignment& a);
     // runIntegerMoves over kept operands: false to hand the line back.

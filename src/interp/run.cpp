@@ -1,7 +1,6 @@
 // Splitting the image into lines, the label pre-pass and the run loop.
 #include "ostrin.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -540,17 +539,24 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
     return handBack(here - 1);
 }
 
-// The value of the INT a plain name stands for now, as storeVariable
-// finds it; null for anything else (an element, a label, a missing name).
-const char* Ostrin::intName(char* text)
+bool Ostrin::intSource(char* text, KeptMoves::Operand& out)
 {
-    if (!std::isalpha(static_cast<unsigned char>(text[0])) && text[0] != '_') return nullptr;
-    for (const char* p = text; *p; ++p)
-        if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != '_') return nullptr;
-    const uint8_t before = errorCode;
-    const Variable* v = findVariable(text, nullptr, false);
-    errorCode = before;   // a missing name is refused, not reported
-    return v && v->type == TypeInt && !v->indexed ? v->data : nullptr;
+    const uint8_t before = errorCode;   // a missing name is refused, not reported
+    if (isPlainName(text)) {
+        const Variable* v = findVariable(text, nullptr, false);
+        errorCode = before;
+        out = {nullptr, v && v->type == TypeInt && !v->indexed ? v->data : nullptr};
+        return out.data != nullptr;
+    }
+    if (!isElementReference(text)) return false;
+    // The full lookup, checked against the sites' way to the element as an
+    // expression's element is (rememberElement).
+    NameSite sites[2] = {};
+    rememberElement(text, findVariable(text, nullptr, false), sites);
+    errorCode = before;
+    if (!elementData(sites) || sites[0].var->type != TypeInt || sites[1].var->indexed) return false;
+    out = {sites[0].var, sites[1].var->data};
+    return true;
 }
 
 int Ostrin::handBack(uint32_t line)
@@ -611,7 +617,7 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         enum Kind : uint8_t { Assign, Store, Test, Jump, Pass } kind;
         uint32_t jump;
         int32_t number;
-        const char* from;
+        KeptMoves::Operand from;   // a store's: the number, a name or an element
         KeptAssignment a;
     } kept[MaxLines];
     for (uint32_t k = first; k < end; ++k) {
@@ -625,11 +631,11 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
             l.kind = Line::Store;
             if (d.argClass[1] == ClassNumber) {
                 l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(value)));
-                l.from = reinterpret_cast<const char*>(&l.number);
-            } else {
-                l.from = intName(value);
+                l.from = {nullptr, reinterpret_cast<const char*>(&l.number)};
+            } else if (!intSource(value, l.from)) {
+                return -1;
             }
-            if (!l.from || !keepTarget(d.memo, l.a)) return -1;
+            if (!keepTarget(d.memo, l.a)) return -1;
             continue;
         }
         if (d.opcode == 20) {
@@ -689,9 +695,11 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
                 return 1;
             }
         } else if (l.kind == Line::Store) {
+            // The target is selected before its source, as assignOne does.
             char* place = keptPlace(l.a);
-            if (!place) break;
-            std::memcpy(place, l.from, 4);
+            const char* from = l.from.array ? selectInt(l.from.array, l.from.data) : l.from.data;
+            if (!place || !from) break;
+            std::memcpy(place, from, 4);
             ++at;
         } else {
             at = l.kind == Line::Jump ? l.jump : at + 1;

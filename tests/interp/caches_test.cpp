@@ -489,6 +489,14 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "end_conditional\nnext_step i",
         "declare_variables s, w: INT\nwhile_loop w < 5\ncounted_loop i, 1, w\ns = s + i * w\nconditional i = 2\n"
         "s = s + 1\nend_conditional\nnext_step i\nw = w + 1\nend_while\nconsole_print s, w, i",
+        // Elements copied alone: into a name and into an element of the
+        // same array, an index past the end on a later turn, and a DOUBLE
+        // array's element, which the general path converts.
+        "declare_variables a[5], b[5], m, s, t: INT\ndeclare_variables f[3]: DOUBLE\na[0] = 4\na[1] = 9\na[3] = 7\n"
+        "f[1] = 2.5\nf[2] = 3.5\ncounted_loop i, 0, 4\nconditional a[i] > m\nm = a[i]\nelse\nb[i] = a[i]\n"
+        "end_conditional\na[i] = a[s]\ns = i\nnext_step i\nconsole_print m, s, b[2], a[0], a[3], a[4]\ns = 0\n"
+        "while_loop s < 3\nt = f[s]\nm = m + t\ns = s + 1\nend_while\nconsole_print m\ns = 0\nwhile_loop s < 9\n"
+        "t = a[s]\ns = s + 1\nend_while",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
@@ -600,11 +608,11 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
 
 // Random while and counted loops of integer lines, the loops whose turns
 // run together: INT names and elements in every operation, block
-// conditionals with elses, numbers stored and names copied, loops nested
-// and entered again, and now and then what ends a turn early (a line of
-// another kind, a DOUBLE, a value past 32 bits, an index past the end, a
-// remainder by zero). Only a loop's own step writes its counter: every
-// loop ends.
+// conditionals with elses, numbers stored, names and elements copied,
+// loops nested and entered again, and now and then what ends a turn early
+// (a line of another kind, a DOUBLE, a value past 32 bits, an index past
+// the end, a remainder by zero). Only a loop's own step writes its
+// counter: every loop ends.
 class IntegerLoopMaker {
 public:
     explicit IntegerLoopMaker(unsigned seed) : rng(seed) {}
@@ -652,7 +660,7 @@ private:
     std::string body(int loopDepth, int depth)
     {
         static const char* const targets[] = {"s", "s", "k", "j", "a[w0]", "a[w0]", "b[w0]", "a[k]"};
-        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]"};
+        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]"};
         std::string text;
         for (int n = pick(3) + 1; n > 0; --n) {
             const int kind = depth > 2 ? 0 : pick(20);
