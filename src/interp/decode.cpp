@@ -20,17 +20,7 @@ Statement* Ostrin::newStatement(int argCount)
     if (argCount > MaxArgs) argCount = MaxArgs;
     // Every function call and subroutine call takes a full-size statement
     // and gives it back at once: reuse those instead of a malloc each time.
-    if (argCount == MaxArgs && !statementPool.empty()) {
-        Statement* st = statementPool.back();
-        statementPool.pop_back();
-        st->argCount = 0;
-        lentArgsBack(st);
-        st->argText = st->buffer;
-        st->buffer[0] = 0;
-        st->memo = nullptr;
-        st->argSites = nullptr;
-        return st;
-    }
+    if (argCount == MaxArgs && !statementPool.empty()) return reuseStatement();
     auto* st = static_cast<Statement*>(std::malloc(sizeof(Statement)));
     char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(argCount) * ArgSize + 1));
     if (!st || !buffer) {

@@ -118,6 +118,26 @@ public:
 
     // --- Statements and the run loop (interp/decode.cpp, run.cpp) --------
     Statement* newStatement(int argCount);
+    // A full-size statement from the pool, else a new one (null with the
+    // error set), and its return to the pool: inline, as every subroutine
+    // call takes one and gives it back.
+    Statement* reuseStatement()
+    {
+        if (statementPool.empty()) return newStatement(MaxArgs);
+        Statement* st = statementPool.back();
+        statementPool.pop_back();
+        st->argCount = 0;
+        st->argText = st->buffer;
+        st->buffer[0] = 0;
+        st->memo = nullptr;
+        st->argSites = nullptr;
+        return st;
+    }
+    void keepStatement(Statement* st)
+    {
+        if (!st->lent && statementPool.size() < StatementPoolSize) statementPool.push_back(st);
+        else deleteStatement(st);
+    }
     void deleteStatement(Statement* st);
     // 0 on success, 1 on failure with errorCode set.
     int decodeStatement(Statement* st, char* line);

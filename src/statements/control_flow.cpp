@@ -659,7 +659,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
 
     // The nested loop needs a statement record of its own: the caller's is
     // still being executed (and may be an expression's function call).
-    Statement* body = newStatement(MaxArgs);
+    Statement* body = reuseStatement();
     if (!body) {
         if (params) freeVariables(params, false, true);
         scopeStack.pop_back();
@@ -681,7 +681,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     const bool returned = runNested(body);
     frame = callerFrame;
     resultType = body->resultType;
-    deleteStatement(body);
+    keepStatement(body);
 
     // The subroutine's own variables go first, while they are the running
     // chain; the parameter copies after them keep only borrowed storage.
