@@ -593,38 +593,42 @@ int Ostrin::linesOfLoop(DecodedLine& d, uint32_t first, uint32_t end, Variable* 
 // end_while, or a counted loop (of `counter`) after a step that goes on.
 // Its while's test and each line of its body are a condition
 // integerFromCode takes, an assignment of such an expression, of a number
-// or of an INT named alone (into an INT or an element of an INT array), a
-// block conditional's else or its end. Nothing else runs while they do,
-// so each line's names, elements and target are found once (KeptMoves),
-// and each line runs as the run loop would run it: the same control
-// stack, the same jumps, the same errors on the same lines. What may
-// differ from turn to turn (an index out of range, a value past 32 bits)
-// hands that line back to the run loop, before it stores, and adds to the
-// loop's debt (linesOfLoop). -1 when the loop cannot run so (a line not of
-// these kinds, or not run yet).
+// or of an INT or an element named alone (into an INT or an element of an
+// INT array), an inline conditional on such a condition whose branches are
+// such assignments, a block conditional's else or its end. Nothing else
+// runs while they do, so each line's names, elements and target are found
+// once (KeptMoves), and each line runs as the run loop would run it: the
+// same control stack, the same jumps, the same errors on the same lines.
+// What may differ from turn to turn (an index out of range, a value past
+// 32 bits, a branch not run before) hands that line back to the run loop,
+// before it stores, and adds to the loop's debt (linesOfLoop). -1 when the
+// loop cannot run so (a line not of these kinds, or not run yet).
 int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
 {
-    constexpr uint32_t MaxLines = 16;
+    constexpr uint32_t MaxLines = 16, MaxBranches = 8;
+    constexpr uint8_t NoBranch = 0xFF, Unkept = 0xFE;
     const uint32_t test = counter ? UINT32_MAX : first;   // the while line
     if (first >= end || end - first > MaxLines || stackLow()) return -1;
     if (counter && (counter->indexed || !counter->data)) return -1;
     // Each line of the loop but its end: an assignment of an expression,
-    // or a store of the INT at `from` (a name's value, or the line's
-    // `number`); a test (the while line, a block conditional) going on
-    // when true and to `jump` when false, an else going to `jump`, or an
-    // end conditional.
+    // or a store of the INT at `from` (the line's `number`, a name's value
+    // or an element); a test (the while line, a block conditional) going
+    // on when true and to `jump` when false, an else going to `jump`, or an
+    // end conditional; an inline conditional, with its branches' places
+    // among `branches` (NoBranch: none, Unkept: not run yet).
     struct Line {
-        enum Kind : uint8_t { Assign, Store, Test, Jump, Pass } kind;
+        enum Kind : uint8_t { Assign, Store, Test, Jump, Pass, Inline } kind;
+        uint8_t branch[2];
         uint32_t jump;
         int32_t number;
-        KeptMoves::Operand from;   // a store's: the number, a name or an element
+        KeptMoves::Operand from;
         KeptAssignment a;
-    } kept[MaxLines];
-    for (uint32_t k = first; k < end; ++k) {
-        DecodedLine& d = decodedLines[k];
-        if (d.state != DecodedLine::Cached || !d.lends) return -1;
-        Line& l = kept[k - first];
-        if (d.opcode == 20 && (d.argClass[1] == ClassNumber || d.argClass[1] == ClassVariable)) {
+    } kept[MaxLines], branches[MaxBranches];
+    uint32_t branchCount = 0;
+    // An assignment line, kept as one of the first two kinds.
+    const auto keepStore = [&](DecodedLine& d, Line& l) {
+        if (d.state != DecodedLine::Cached || !d.lends || d.opcode != 20) return false;
+        if (d.argClass[1] == ClassNumber || d.argClass[1] == ClassVariable) {
             // What storeNumber stores into an INT, or what storeVariable
             // copies from an INT.
             char* value = d.args + d.argLength[0] + 1;
@@ -633,18 +637,42 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
                 l.number = static_cast<int32_t>(static_cast<uint32_t>(literalInt(value)));
                 l.from = {nullptr, reinterpret_cast<const char*>(&l.number)};
             } else if (!intSource(value, l.from)) {
-                return -1;
+                return false;
             }
-            if (!keepTarget(d.memo, l.a)) return -1;
-            continue;
+            return keepTarget(d.memo, l.a);
         }
+        l.kind = Line::Assign;
+        return keepAssignment(d, l.a);
+    };
+    for (uint32_t k = first; k < end; ++k) {
+        DecodedLine& d = decodedLines[k];
+        if (d.state != DecodedLine::Cached || !d.lends) return -1;
+        Line& l = kept[k - first];
         if (d.opcode == 20) {
-            l.kind = Line::Assign;
-            if (!keepAssignment(d, l.a)) return -1;
+            if (!keepStore(d, l)) return -1;
             continue;
         }
         if (d.opcode == 7) {
             l.kind = Line::Pass;
+            continue;
+        }
+        if (d.opcode == 6 && d.memo.shape == 2 && k != test) {
+            // As thenBranch on a compiled condition: a false one with no
+            // else does nothing.
+            if (!keepMoves(d.memo.code, l.a.value)) return -1;
+            l.kind = Line::Inline;
+            for (int which = 0; which < 2; ++which) {
+                KeptBranch* b = d.memo.branches[which];
+                if (which == 1 && !d.memo.marks[1]) {
+                    l.branch[1] = NoBranch;
+                } else if (!b) {
+                    l.branch[which] = Unkept;
+                } else if (branchCount == MaxBranches || !keepStore(b->line, branches[branchCount])) {
+                    return -1;
+                } else {
+                    l.branch[which] = static_cast<uint8_t>(branchCount++);
+                }
+            }
             continue;
         }
         const bool isTest = k == test ? d.opcode == 4 : d.opcode == 6 && d.memo.shape == 1;
@@ -656,6 +684,17 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         l.kind = isTest ? Line::Test : Line::Jump;
         l.jump = static_cast<uint32_t>(to) + 1;
     }
+    // A store or an assignment: 1 done, 0 failed with the error set, -1
+    // to hand its line back.
+    const auto runStore = [&](const Line& l) __attribute__((always_inline)) {
+        if (l.kind == Line::Assign) return runKeptAssignment(l.a);
+        // The target is selected before its source, as assignOne does.
+        char* place = keptPlace(l.a);
+        const char* from = l.from.array ? selectInt(l.from.array, l.from.data) : l.from.data;
+        if (!place || !from) return -1;
+        std::memcpy(place, from, 4);
+        return 1;
+    };
 
     uint16_t& debt = decodedLines[end].memo.marks[0];   // linesOfLoop's
     uint32_t at = first;
@@ -695,11 +734,17 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
                 return 1;
             }
         } else if (l.kind == Line::Store) {
-            // The target is selected before its source, as assignOne does.
-            char* place = keptPlace(l.a);
-            const char* from = l.from.array ? selectInt(l.from.array, l.from.data) : l.from.data;
-            if (!place || !from) break;
-            std::memcpy(place, from, 4);
+            if (runStore(l) < 0) break;
+            ++at;
+        } else if (l.kind == Line::Inline) {
+            int32_t c;
+            if (!runKeptMoves(l.a.value, c)) break;
+            if (errorCode) return 0;
+            if (const uint8_t b = l.branch[c != 0 ? 0 : 1]; b != NoBranch) {
+                const int done = b == Unkept ? -1 : runStore(branches[b]);
+                if (done < 0) break;
+                if (done == 0) return 0;
+            }
             ++at;
         } else {
             at = l.kind == Line::Jump ? l.jump : at + 1;

@@ -497,6 +497,14 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "end_conditional\na[i] = a[s]\ns = i\nnext_step i\nconsole_print m, s, b[2], a[0], a[3], a[4]\ns = 0\n"
         "while_loop s < 3\nt = f[s]\nm = m + t\ns = s + 1\nend_while\nconsole_print m\ns = 0\nwhile_loop s < 9\n"
         "t = a[s]\ns = s + 1\nend_while",
+        // Inline conditionals: an else first taken on a later turn, a
+        // branch with no else, a remainder by zero in a branch and an
+        // element past the end as a branch's target.
+        "declare_variables a[4], s, t, k: INT\ncounted_loop i, 0, 6\nconditional i < 4 then s = s + i else t = t + 1\n"
+        "conditional i = 5 then k = 7\nnext_step i\nconsole_print s, t, k\nk = 4\nwhile_loop k > -3\n"
+        "conditional k < 9 then s = s + 12 % k else s = 0\nk = k - 1\nend_while",
+        "declare_variables a[4], s: INT\ncounted_loop i, 0, 6\nconditional i > 1 then a[i] = s else s = a[i] + 5\n"
+        "s = s + i\nnext_step i",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
@@ -607,8 +615,8 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
 }
 
 // Random while and counted loops of integer lines, the loops whose turns
-// run together: INT names and elements in every operation, block
-// conditionals with elses, numbers stored, names and elements copied,
+// run together: INT names and elements in every operation, block and
+// inline conditionals with elses, numbers stored, names and elements copied,
 // loops nested and entered again, and now and then what ends a turn early
 // (a line of another kind, a DOUBLE, a value past 32 bits, an index past
 // the end, a remainder by zero). Only a loop's own step writes its
@@ -663,8 +671,13 @@ private:
         static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]"};
         std::string text;
         for (int n = pick(3) + 1; n > 0; --n) {
-            const int kind = depth > 2 ? 0 : pick(20);
-            if (kind < 10) {
+            const int kind = depth > 2 ? 0 : pick(22);
+            if (kind >= 20) {
+                text += "conditional " + expression() + " then " + any(targets) + " = " +
+                        (pick(2) ? expression() : any(alone));
+                if (pick(2)) text += std::string(" else ") + any(targets) + " = " + any(alone);
+                text += "\n";
+            } else if (kind < 10) {
                 text += std::string(any(targets)) + " = " + expression() + "\n";
             } else if (kind < 15) {
                 text += "conditional " + expression() + "\n" + body(loopDepth, depth + 1);
