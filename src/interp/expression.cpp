@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -224,14 +225,16 @@ struct Operand {
     bool negate = false;     // an odd number of unary minuses before it
     bool plain = false;      // Name: a letter, then letters, digits and "_"
     bool element = false;    // Name: «name[index]», both plain
+    uint8_t index = 0;       // Name: «name[expression]», its index's code in indexes[index - 1]
     uint8_t slot = 0;        // Slot: the group result it reads
     uint8_t argCount = 0;    // Call: its argument slots, from firstArg on
     uint16_t firstArg = 0;
     uint16_t constant = 0;   // Constant: its index in the constant table
     uint32_t text = 0;       // String, Name, Call, Named: offset in the pool
     uint32_t length = 0;
+    uint32_t arrayText = 0;  // Name with an index's code: the array's name in the pool
     double number = 0;       // Literal
-    NameSite site[2]{};      // Name, plain or element: where its names were found
+    NameSite site[2]{};      // Name, plain or element: where its names were found; with an index's code, the array
 };
 
 // One operation of a ","-separated run, in the order the text evaluator's
@@ -255,16 +258,16 @@ struct CompiledLevel {
 // (in the place of its first operand) and a literal only read by one
 // operation travels with that operation.
 struct NumberMove {
-    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, Operate, OperateNumber, Call };
+    enum Kind : uint8_t { Literal, Constant, Copy, Name, Element, ElementAt, Operate, OperateNumber, Call };
     Kind kind = Literal;
     Op op = Op::Add;           // Operate: at[to] = at[to] op at[from]; OperateNumber: op number
     bool negate = false;
     uint8_t argCount = 0;      // Call: its arguments' places, callArgs[from] on
     uint16_t to = 0;
-    uint16_t from = 0;         // Copy, Operate: a place; Constant: its index; Call: see argCount
-    uint32_t text = 0;         // Name, Call: the name in the pool
+    uint16_t from = 0;         // Copy, Operate, ElementAt (its index): a place; Constant: its index; Call: see argCount
+    uint32_t text = 0;         // Name, ElementAt (the array), Call: the name in the pool
     double number = 0;         // Literal, OperateNumber: its minus applied
-    NameSite* site = nullptr;  // Name, Element: the operand's sites; Call: the label's, or null
+    NameSite* site = nullptr;  // Name, Element, ElementAt: the operand's sites; Call: the label's, or null
 };
 // Calls among the moves (runCallMoves) and arguments of each, at most.
 constexpr int MaxCallMoves = 8, MaxCallMoveArgs = 8;
@@ -297,6 +300,10 @@ struct CompiledExpression {
     std::vector<Step> steps;
     std::vector<CompiledLevel> levels;   // the last one is the outermost
     std::string pool;                    // texts, each terminated
+    // The indices of elements «name[expression]», each compiled alone as
+    // the full lookup evaluates it; their moves are copied into `moves`,
+    // their names' sites stay here.
+    std::vector<std::unique_ptr<CompiledExpression>> indexes;
 };
 
 namespace {
@@ -1194,6 +1201,8 @@ private:
     bool addMoves();
     bool isSingleCall() const;
     uint32_t addText(const char* from, size_t length);
+    void addIndexCode(Operand& o);
+    bool addIndexMoves(const CompiledExpression& index, uint16_t& spare, uint16_t& result);
 
     CompiledExpression& code;
     char work[WorkSize];
@@ -1339,7 +1348,7 @@ bool Compiler::onlyNumbers() const
 {
     for (const Operand& o : code.operands) {
         const bool number = o.type == Operand::Literal || o.type == Operand::Constant || o.type == Operand::Slot;
-        if (!number && !(o.type == Operand::Name && (o.plain || o.element))) return false;
+        if (!number && !(o.type == Operand::Name && (o.plain || o.element || o.index))) return false;
     }
     for (Op op : code.ops)
         if (op == Op::Comma) return false;
@@ -1417,6 +1426,7 @@ bool Compiler::addMoves()
     if (code.operands.size() > MaxNumberPlaces) return false;
     uint16_t slotPlace[MaxTexts + 1] = {};
     uint16_t place[MaxNumberPlaces];
+    auto spare = static_cast<uint16_t>(code.operands.size());   // places past the operands', for indices
     for (const CompiledLevel& cl : code.levels) {
         // Each step's operands counted from the level's first (a step
         // counts from its run's first), and where each run begins.
@@ -1475,6 +1485,11 @@ bool Compiler::addMoves()
                 m.kind = o.element ? NumberMove::Element : NumberMove::Name;
                 m.text = o.text;
                 m.site = o.site;   // the operands are complete: the address holds
+                if (o.index) {
+                    if (!addIndexMoves(*code.indexes[o.index - 1], spare, m.from)) return false;
+                    m.kind = NumberMove::ElementAt;
+                    m.text = o.arrayText;
+                }
                 break;
             }
             code.moves.push_back(m);
@@ -1496,6 +1511,60 @@ bool Compiler::addMoves()
             for (int r = 0; r < runs; ++r) slotPlace[cl.firstSlot + r] = place[cl.firstOperand + runFirst[r]];
     }
     code.resultAt = place[code.levels.back().firstOperand];
+    return true;
+}
+
+// An element «name[index]» whose index is an expression of names, numbers,
+// "+", "-" and "*" (which cannot fail) gets that index compiled alone, from
+// the text selectElement evaluates, when the index is a numeric expression:
+// its moves then select the element among the expression's own.
+void Compiler::addIndexCode(Operand& o)
+{
+    const char* ref = code.pool.c_str() + o.text;
+    const size_t name = plainNameLength(ref);
+    if (!name || ref[name] != '[' || code.indexes.size() == UINT8_MAX) return;
+    const char* index = skipBlanks(ref + name + 1);
+    const char* end = index;
+    bool operates = false;
+    for (; *end != ']'; ++end) {
+        const auto c = static_cast<unsigned char>(*end);
+        if (c == '+' || c == '-' || c == '*') operates = true;
+        else if (!isLetter(c) && !isDigit(c) && c != '_' && !isBlank(c)) return;   // the end too
+    }
+    if (!operates || end[1] != 0) return;
+    char text[WorkSize];
+    const auto length = static_cast<size_t>(end - index);
+    std::memcpy(text, index, length);
+    text[length] = 0;
+    auto compiled = std::make_unique<CompiledExpression>();
+    if (!Compiler(*compiled).compile(text, length) || !compiled->numeric) return;
+    for (const NumberMove& m : compiled->moves)
+        if ((m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber) && m.op != Op::Add &&
+            m.op != Op::Sub && m.op != Op::Mul)
+            return;
+    const std::string array(ref, name);   // the pool may move as it grows
+    o.arrayText = addText(array.data(), name);
+    code.indexes.push_back(std::move(compiled));
+    o.index = static_cast<uint8_t>(code.indexes.size());
+}
+
+// Adds an index's moves, in places from `spare` on; `result` is the place
+// of its value.
+bool Compiler::addIndexMoves(const CompiledExpression& index, uint16_t& spare, uint16_t& result)
+{
+    const uint16_t base = spare;
+    if (base + index.operands.size() > MaxNumberPlaces) return false;
+    spare = static_cast<uint16_t>(base + index.operands.size());
+    for (NumberMove m : index.moves) {
+        m.to = static_cast<uint16_t>(m.to + base);
+        if (m.kind == NumberMove::Copy || m.kind == NumberMove::Operate) m.from = static_cast<uint16_t>(m.from + base);
+        if (m.kind == NumberMove::Name) {
+            const char* name = index.pool.data() + m.text;
+            m.text = addText(name, std::strlen(name));
+        }
+        code.moves.push_back(m);
+    }
+    result = static_cast<uint16_t>(index.resultAt + base);
     return true;
 }
 
@@ -1587,6 +1656,7 @@ bool Compiler::operand(char*& p, Operand& o)
         o.type = Operand::Name;
         o.plain = isPlainName(code.pool.c_str() + o.text);
         o.element = isElementReference(code.pool.c_str() + o.text);
+        if (!o.plain && !o.element) addIndexCode(o);
         return true;
     }
     o.type = Operand::Call;
@@ -1777,6 +1847,23 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
     return true;
 }
 
+// An element whose index is an expression, its value `index`: the array
+// by its name's site (looked up again as a name is), the element as
+// selectElement selects it. False where the full lookup must decide:
+// stale, no numeric array, an index out of range.
+[[gnu::always_inline]] inline bool loadElementAt(Ostrin& vm, CompiledExpression& code, const NumberMove& m,
+                                                 double index, double& x)
+{
+    Variable* array = m.site->var;
+    if (!array || m.site->version != vm.chainVersion || !isNumericType(array->type))
+        if (!(array = numberVariable(vm, code, m))) return false;
+    // Truncated, as selectElement's wholeNumber does; NaN fails.
+    if (!array->base || !(index > -1.0 && index < array->dims[0])) return false;
+    array->data = array->base + static_cast<size_t>(index) * static_cast<size_t>(typeSize(array->type));
+    x = numberIn(array);
+    return true;
+}
+
 bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
 {
     double at[MaxNumberPlaces];
@@ -1802,6 +1889,9 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
             break;
         case NumberMove::Name:
             if (!loadName(vm, code, m, x)) return false;
+            break;
+        case NumberMove::ElementAt:
+            if (!loadElementAt(vm, code, m, at[m.from], x)) return false;
             break;
         default:   // Element
             if (!loadElement(vm, m, x)) return false;
@@ -1835,9 +1925,13 @@ void addIntegerMoves(CompiledExpression& code)
             break;
         case NumberMove::Name:
         case NumberMove::Element:
-            im.code = m.kind == NumberMove::Name ? IntegerMove::Name : IntegerMove::Element;
+        case NumberMove::ElementAt:
+            im.code = m.kind == NumberMove::Name      ? IntegerMove::Name
+                      : m.kind == NumberMove::Element ? IntegerMove::Element
+                                                      : IntegerMove::ElementAt;
             im.site = m.site;
             im.move = static_cast<uint16_t>(&m - code.moves.data());
+            im.operand = m.from;   // ElementAt: its index's place
             break;
         case NumberMove::Operate:
         case NumberMove::OperateNumber: {
@@ -2084,6 +2178,11 @@ const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
 {
     Variable* var = numberVariable(*this, code, code.moves[move]);
     return var ? selectWhole(var) : nullptr;
+}
+
+Variable* Ostrin::indexedArray(CompiledExpression& code, uint16_t move)
+{
+    return numberVariable(*this, code, code.moves[move]);
 }
 
 bool Ostrin::isNumericCode(const CompiledExpression* code) { return code && code->numeric; }

@@ -16,16 +16,16 @@ constexpr size_t MaxNumberPlaces = 64;
 
 struct IntegerMove {
     enum Code : uint8_t {
-        Literal, Copy, Name, Element,
+        Literal, Copy, Name, Element, ElementAt,
         Add, AddNumber, Sub, SubNumber, Mul, MulNumber, Mod, ModNumber,
         Eq, EqNumber, Ne, NeNumber, Lt, LtNumber, Gt, GtNumber, Le, LeNumber, Ge, GeNumber,
     };
     Code code = Literal;
     bool negate = false;
     uint16_t to = 0;
-    int32_t operand = 0;       // Copy, an operation on a place: the place; else the number
-    NameSite* site = nullptr;  // Name, Element: the operand's sites
-    uint16_t move = 0;         // Name: its numeric move, for a lookup again
+    int32_t operand = 0;       // Copy, ElementAt (its index), an operation on a place: the place; else the number
+    NameSite* site = nullptr;  // Name, Element, ElementAt: the operand's sites (ElementAt: the array's)
+    uint16_t move = 0;         // Name, ElementAt: its numeric move, for a lookup again
 };
 
 struct IntegerCode {

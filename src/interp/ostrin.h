@@ -280,11 +280,15 @@ public:
     // number within 32 bits, and numberFromCode must then take it. Inline,
     // as the commonest lines' whole work.
     bool integerFromCode(CompiledExpression* code, int32_t& result);
-    template <class Name, class Element>
-    [[gnu::always_inline]] bool runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name, Element& element);
+    template <class Name, class Element, class ElementAt>
+    [[gnu::always_inline]] bool runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name, Element& element,
+                                                ElementAt& elementAt);
     static const IntegerCode* integerCodeOf(const CompiledExpression* code);
     // An integral expression's name (its move) looked up again.
     const Variable* integerName(CompiledExpression& code, uint16_t move);
+    // The array of an element whose index is an expression (its move),
+    // looked up again by its name: null where it holds no number.
+    Variable* indexedArray(CompiledExpression& code, uint16_t move);
     // A condition's value, which only its comparison with zero reads.
     double conditionValue(const char* text, CompiledExpression** known)
     {
@@ -579,7 +583,7 @@ private:
         const IntegerCode* ic;
         struct Operand {
             Variable* array;    // an element's; null for a name
-            const char* data;   // a name's value, or an element's index
+            const char* data;   // a name's value, or an element's index (null: its index is computed)
         } operands[MaxKeptMoves];
     };
     // An assignment of such an expression to an INT or an element of an
@@ -640,6 +644,13 @@ private:
 // The console device the engine uses when nothing else is installed.
 ConsoleDevice* defaultConsole();
 
+// The element of an INT array that index selects now, or null out of range.
+[[gnu::always_inline]] inline char* selectIntAt(Variable* array, int32_t i)
+{
+    if (i < 0 || i >= array->dims[0]) return nullptr;
+    return array->data = array->base + static_cast<size_t>(i) * 4;
+}
+
 // What numberFromCode gives, on 32-bit integers: every value is a whole
 // number within 32 bits, which doubles hold exactly, and a minus zero of
 // the doubles is a zero here. The same operations in the same order; where
@@ -665,15 +676,24 @@ ConsoleDevice* defaultConsole();
         std::memcpy(&x, var->data, 4);
         return true;
     };
-    return runIntegerMoves(*ic, result, name, element);
+    const auto elementAt = [&](const IntegerMove& m, int32_t index, int32_t& x) __attribute__((always_inline)) {
+        Variable* array = m.site->var;
+        if (!array || m.site->version != chainVersion)
+            if (!(array = indexedArray(*code, m.move))) return false;
+        const char* d = array->type == TypeInt && array->base ? selectIntAt(array, index) : nullptr;
+        if (!d) return false;
+        std::memcpy(&x, d, 4);
+        return true;
+    };
+    return runIntegerMoves(*ic, result, name, element, elementAt);
 }
 
 // The moves of integerFromCode, with the names and elements read by the
 // caller's `name` and `element` (false: the doubles must take the
 // expression). True with the result, or with the error set.
-template <class Name, class Element>
+template <class Name, class Element, class ElementAt>
 [[gnu::always_inline]] inline bool Ostrin::runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name,
-                                                           Element& element)
+                                                           Element& element, ElementAt& elementAt)
 {
     int32_t at[MaxNumberPlaces];
     for (const IntegerMove& m : ic.moves) {
@@ -717,6 +737,9 @@ template <class Name, class Element>
             break;
         case IntegerMove::Element:
             if (!element(m, x)) return false;
+            break;
+        case IntegerMove::ElementAt:
+            if (!elementAt(m, at[n], x)) return false;
             break;
         }
         if (m.negate && __builtin_sub_overflow(0, x, &x)) return false;

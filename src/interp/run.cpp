@@ -444,8 +444,7 @@ int Ostrin::stepLoop(DecodedLine& d)
 {
     int32_t i;
     std::memcpy(&i, index, 4);
-    if (i < 0 || i >= array->dims[0]) return nullptr;
-    return array->data = array->base + static_cast<size_t>(i) * 4;
+    return selectIntAt(array, i);
 }
 
 bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
@@ -454,7 +453,7 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     if (!k.ic || k.ic->moves.size() > MaxKeptMoves) return false;
     for (const IntegerMove& m : k.ic->moves) {
         // A name's or an element's move is its place among the moves.
-        if ((m.code == IntegerMove::Name || m.code == IntegerMove::Element) && m.move >= MaxKeptMoves) return false;
+        if (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAt && m.move >= MaxKeptMoves) return false;
         if (m.code == IntegerMove::Name) {
             const Variable* v = siteHit(m.site);
             if (!v || v->indexed || !v->data || v->type != TypeInt) return false;
@@ -462,6 +461,10 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
         } else if (m.code == IntegerMove::Element) {
             if (!elementData(m.site) || m.site[0].var->type != TypeInt) return false;
             k.operands[m.move] = {m.site[0].var, m.site[1].var->data};
+        } else if (m.code == IntegerMove::ElementAt) {
+            Variable* array = siteHit(m.site);
+            if (!array || array->type != TypeInt || !array->base) return false;
+            k.operands[m.move] = {array, nullptr};
         }
     }
     return true;
@@ -498,7 +501,13 @@ bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
         std::memcpy(&x, d, 4);
         return true;
     };
-    return runIntegerMoves(*k.ic, value, name, element);
+    const auto elementAt = [&](const IntegerMove& m, int32_t index, int32_t& x) __attribute__((always_inline)) {
+        const char* d = selectIntAt(k.operands[m.move].array, index);
+        if (!d) return false;
+        std::memcpy(&x, d, 4);
+        return true;
+    };
+    return runIntegerMoves(*k.ic, value, name, element, elementAt);
 }
 
 [[gnu::always_inline]] inline int Ostrin::runKeptAssignment(const KeptAssignment& a)

@@ -505,6 +505,28 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "conditional k < 9 then s = s + 12 % k else s = 0\nk = k - 1\nend_while",
         "declare_variables a[4], s: INT\ncounted_loop i, 0, 6\nconditional i > 1 then a[i] = s else s = a[i] + 5\n"
         "s = s + i\nnext_step i",
+        // Elements indexed by an expression: neighbours in a counted loop
+        // and a while loop (the last turn past the end), blanks and a minus
+        // around them, a DOUBLE index truncated, an index past 32 bits, a
+        // DOUBLE array, an INT scalar, and an array freed and declared
+        // again as DOUBLEs between passes.
+        "declare_variables a[6], b[6], s, j: INT\ncounted_loop i, 0, 5\na[i] = i * i\nnext_step i\n"
+        "counted_loop i, 1, 5\nb[i] = b[i - 1] + a[i]\nnext_step i\nj = 2\nconsole_print b[5], a[2 * j - j] + 0\n"
+        "j = 0\nwhile_loop j < 5\ns = s * 2 - a[ j+1 ] + -a[2 * j - j]\nj = j + 1\nend_while\nconsole_print s\n"
+        "j = 3\nwhile_loop j < 9\ns = s + a[j + 1]\nj = j + 1\nend_while",
+        "declare_variables a[4], j, s: INT\ndeclare_variables d: DOUBLE\ndeclare_variables f[3]: DOUBLE\n"
+        "a[2] = 5\na[0] = 9\nf[2] = 1.5\nd = 1.7\nconsole_print a[d + 1], a[d - 2.6], f[d + 1] * 2\n"
+        "j = 1073741824\nconsole_print a[j * 4 + 2]",
+        "declare_variables x, j: INT\nconsole_print x[j + 0]",
+        "declare_variables f[3]: DOUBLE\ndeclare_variables d: DOUBLE\nd = 2\nconsole_print f[d - 2] + f[d + 1]",
+        "declare_variables a[6], s, i: INT\ncounted_loop i, 0, 6\nconditional i = 2 then free_variables a\n"
+        "conditional i = 2 then declare_variables a[6]: DOUBLE\na[i] = i / 2\ns = s + a[i - 0] * 4\n"
+        "console_print s\nnext_step i",
+        // An index naming no variable, one naming a function (run once
+        // per read), and an array that is a function's.
+        "declare_variables a[3]: INT\nconsole_print a[q + 1]",
+        "declare_variables a[3]: INT\ndeclare_function f()\na[2] = 8\nconsole_print a[f + 1]\njump finish\nf:\n"
+        "console_print \"f\"\nreturn 1\nfinish:\nconsole_print zz[f + 1]",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
@@ -512,6 +534,8 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_function r(n: INT)\nconsole_print r(5), r(3)\njump finish\nr:\ndeclare_variables m, k: INT\n"
         "while_loop k < n\nk = k + 1\nm = m + k * n\nend_while\nconditional n > 1\nm = m + r(n - 1)\n"
         "end_conditional\nreturn m\nfinish:",
+        "declare_variables a[6]: INT\ndeclare_function r(n: INT)\na[3] = 4\na[4] = 10\nconsole_print r(5)\n"
+        "jump finish\nr:\nconditional n < 1 then return a[n + 0]\nreturn a[n - 1] + r(n - 1) * 2\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
@@ -657,8 +681,9 @@ private:
 
     std::string expression()
     {
-        static const char* const operands[] = {"s", "k", "j", "w0", "a[w0]", "a[k]", "b[w0]", "1", "3", "7",
-                                               "-1", "(s + 1)", "65536", "1000000000", "s", "j", "a[w0]"};
+        static const char* const operands[] = {
+            "s", "k", "j", "w0", "a[w0]", "a[k]", "b[w0]", "1", "3", "7", "-1", "(s + 1)", "65536",
+            "1000000000", "s", "j", "a[w0]", "a[w0 + 1]", "b[k - w0]", "a[ 2*j+1 ]", "a[d + w0]"};
         static const char* const ops[] = {" + ", " - ", " * ", " % ", " < ", " = ", " > ", " + "};
         std::string text = any(operands);
         for (int n = pick(3) + 1; n > 0; --n) text += any(ops) + std::string(any(operands));

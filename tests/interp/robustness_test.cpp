@@ -19,6 +19,7 @@ const char* const pieces[] = {
     "<>", "~", "(", ")", "(", ")", "[", "]", ",", ",", "\"", "\"ab\"", "\"a,b\"", " ", "  ", "\t",
     "\xFE\xE0\xE5", "\xFE\xEE\xED", "\xFE", "i", "nolabel", "-(", "((", "))", "\x04\x01", "\x05\x01",
     "\x06\x01", "\x07\x01", "9999999999999999999999", "1e308", "-1",
+    "arr[i + 1]", "arr[a*2-b]",
 };
 
 std::string randomText(std::mt19937& rng, size_t maxPieces)
