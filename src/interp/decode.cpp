@@ -49,6 +49,19 @@ void lentArgsBack(Statement* st)
     st->lent = false;
 }
 
+void ownArguments(Statement* st)
+{
+    if (!st->lent) return;
+    for (int i = 0; i < st->argCount; ++i) {
+        // Kept texts were decoded into arguments, so each fits one.
+        char* own = st->buffer + i * ArgSize;
+        const size_t n = strnlen(st->args[i], ArgSize - 1);
+        std::memcpy(own, st->args[i], n);
+        own[n] = 0;
+    }
+    lentArgsBack(st);
+}
+
 void Ostrin::deleteStatement(Statement* st)
 {
     if (!st) return;

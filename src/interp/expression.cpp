@@ -1514,26 +1514,18 @@ bool Compiler::addMoves()
     return true;
 }
 
-// An element «name[index]» whose index is an expression of names, numbers,
-// "+", "-" and "*" (which cannot fail) gets that index compiled alone, from
-// the text selectElement evaluates, when the index is a numeric expression:
-// its moves then select the element among the expression's own.
+// An element whose index is an expression (computedIndex) gets that index
+// compiled alone, from the text selectElement evaluates, when the index is
+// a numeric expression: its moves then select the element among the
+// expression's own.
 void Compiler::addIndexCode(Operand& o)
 {
     const char* ref = code.pool.c_str() + o.text;
+    size_t length;
+    const char* index = computedIndex(ref, length);
+    if (!index || code.indexes.size() == UINT8_MAX) return;
     const size_t name = plainNameLength(ref);
-    if (!name || ref[name] != '[' || code.indexes.size() == UINT8_MAX) return;
-    const char* index = skipBlanks(ref + name + 1);
-    const char* end = index;
-    bool operates = false;
-    for (; *end != ']'; ++end) {
-        const auto c = static_cast<unsigned char>(*end);
-        if (c == '+' || c == '-' || c == '*') operates = true;
-        else if (!isLetter(c) && !isDigit(c) && c != '_' && !isBlank(c)) return;   // the end too
-    }
-    if (!operates || end[1] != 0) return;
     char text[WorkSize];
-    const auto length = static_cast<size_t>(end - index);
     std::memcpy(text, index, length);
     text[length] = 0;
     auto compiled = std::make_unique<CompiledExpression>();
@@ -2183,6 +2175,26 @@ const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
 Variable* Ostrin::indexedArray(CompiledExpression& code, uint16_t move)
 {
     return numberVariable(*this, code, code.moves[move]);
+}
+
+CompiledExpression* Ostrin::elementCode(const char* ref)
+{
+    size_t length;
+    if (!useCaches || !computedIndex(ref, length)) return nullptr;
+    if (!expressions) expressions = new (std::nothrow) ExpressionCache;
+    CompiledExpression* code = expressions ? expressions->find(ref) : nullptr;
+    const bool alone = code && code->numeric && code->operands.size() == 1 && code->operands[0].index &&
+                       !code->operands[0].negate;
+    return alone ? code : nullptr;
+}
+
+Variable* Ostrin::selectByCode(CompiledExpression* code)
+{
+    int32_t i;
+    double d;
+    // Its last move is the element's (ElementAt), which fills its site.
+    if (!code || (!integerFromCode(code, i) && !numberFromCode(code, d)) || errorCode) return nullptr;
+    return code->moves.back().site->var;
 }
 
 bool Ostrin::isNumericCode(const CompiledExpression* code) { return code && code->numeric; }

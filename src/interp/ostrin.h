@@ -289,6 +289,13 @@ public:
     // The array of an element whose index is an expression (its move),
     // looked up again by its name: null where it holds no number.
     Variable* indexedArray(CompiledExpression& code, uint16_t move);
+    // The compiled form of an element whose index is an expression
+    // (computedIndex), when it compiles to that element alone; else null.
+    CompiledExpression* elementCode(const char* ref);
+    // Selects the element such a form names, as the full lookup would: its
+    // array, or null (nothing but selections changed) where the full
+    // lookup must decide.
+    Variable* selectByCode(CompiledExpression* code);
     // A condition's value, which only its comparison with zero reads.
     double conditionValue(const char* text, CompiledExpression** known)
     {
@@ -591,22 +598,31 @@ private:
     struct KeptAssignment {
         Variable* target;
         const char* targetIndex;   // an element's index; null for a name
+        // An element whose index is an expression: its form's moves, which
+        // select it; else null.
+        const KeptMoves* targetMoves;
         KeptMoves value;
     };
     // False when integerFromCode would not take the expression now, or it
     // has more operands than are kept.
     bool keepMoves(CompiledExpression* code, KeptMoves& k);
-    bool keepTarget(LineMemo& memo, KeptAssignment& a);
-    bool keepAssignment(DecodedLine& d, KeptAssignment& a);
+    // An element whose index is an expression keeps its moves in `spare`;
+    // without one, such a target is refused.
+    bool keepTarget(LineMemo& memo, KeptAssignment& a, KeptMoves* spare = nullptr);
+    bool keepAssignment(DecodedLine& d, KeptAssignment& a, KeptMoves* spare = nullptr);
     // What storeVariable copies from now, when it is an INT named alone or
     // an element «name[index]» of an INT array with an INT index; false for
     // anything else (a label, a missing name, another type).
     bool intSource(char* text, KeptMoves::Operand& out);
     // Where a kept target stores now; null when its index is out of range.
+    // `Computed`: the target may be an element whose index is an expression
+    // (a loop of one assignment keeps none, and spares itself the check).
+    template <bool Computed>
     char* keptPlace(const KeptAssignment& a);
     // runIntegerMoves over kept operands: false to hand the line back.
     bool runKeptMoves(const KeptMoves& k, int32_t& value);
     // 1 stored, 0 failed with the error set, -1 to hand the line back.
+    template <bool Computed>
     int runKeptAssignment(const KeptAssignment& a);
     // The step of counter's counted loop, whose state it holds.
     void advanceCounter(Variable* counter);
@@ -769,8 +785,8 @@ template <class Name, class Element, class ElementAt>
     if (memo.shape == ShapeSingle) {
         v = siteHit(&memo.names[0]);
         if (v && v->indexed) return nullptr;
-    } else if (memo.shape == ShapeElement) {
-        v = elementBySites(memo.names);
+    } else if (memo.shape == ShapeElement || memo.shape == ShapeComputed) {
+        v = memo.shape == ShapeElement ? elementBySites(memo.names) : selectByCode(memo.target);
         // An array that holds no element takes the general path's error.
         if (v && isArrayTarget(v) && v->count == 0) return nullptr;
     }

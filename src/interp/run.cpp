@@ -157,11 +157,18 @@ int Ostrin::collectLabels()
 // something else runs that could decode the same line: their line's texts
 // are lent rather than copied. A name with an index expression is cut at
 // its bracket while the index runs, so only plain names and «name[index]»
-// with a plain index qualify where a handler looks a name up. Every line
-// lent runs directly (runDirect), which must know its statement.
+// with a plain index qualify where a handler looks a name up; and an
+// assignment's element whose index is an expression, which its handler
+// selects by its compiled form or else looks up in its own copy
+// (ownArguments). Every line lent runs directly (runDirect), which must
+// know its statement.
 static bool onlyReadsArguments(const Statement* st)
 {
     const auto readsName = [](const char* text) { return isPlainName(text) || isElementReference(text); };
+    const auto assigned = [&](const char* text) {
+        size_t length;
+        return readsName(text) || computedIndex(text, length);
+    };
     switch (st->opcode) {
     case 3:   // next step
         return st->argCount == 1 && isPlainName(st->args[0]);
@@ -175,10 +182,10 @@ static bool onlyReadsArguments(const Statement* st)
         default: return false;
         }
     case 20:  // assignment of one value
-        if (st->argCount != 2 || !readsName(st->args[0])) return false;
+        if (st->argCount != 2 || !assigned(st->args[0])) return false;
         switch (st->argClass[1]) {
         case ClassNumber: case ClassString: case ClassExpression: return true;
-        case ClassVariable: return readsName(st->args[1]);
+        case ClassVariable: return assigned(st->args[1]);
         default: return false;
         }
     default:
@@ -236,7 +243,7 @@ void freeKeptParts(Ostrin::DecodedLine& d)
 
 void forgetCompiledForm(LineMemo& memo)
 {
-    memo.code = nullptr;
+    memo.code = memo.target = nullptr;
     for (KeptBranch* b : memo.branches)
         if (b) forgetCompiledForm(b->line.memo);
 }
@@ -470,23 +477,37 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     return true;
 }
 
-bool Ostrin::keepTarget(LineMemo& memo, KeptAssignment& a)
+bool Ostrin::keepTarget(LineMemo& memo, KeptAssignment& a, KeptMoves* spare)
 {
-    if (!(a.target = intTarget(memo))) return false;
+    if ((memo.shape == ShapeComputed && !spare) || !(a.target = intTarget(memo))) return false;
     a.targetIndex = memo.shape == ShapeElement ? memo.names[1].var->data : nullptr;
+    a.targetMoves = nullptr;
+    if (memo.shape == ShapeComputed) {
+        if (!keepMoves(memo.target, *spare)) return false;
+        a.targetMoves = spare;
+    }
     return true;
 }
 
-bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
+bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a, KeptMoves* spare)
 {
     LineMemo& memo = d.memo;
-    if (d.opcode != 20 || d.argClass[1] != ClassExpression || !isNumericCode(memo.code)) return false;
-    return keepMoves(memo.code, a.value) && keepTarget(memo, a);
+    // A copy of an element whose index is an expression runs its form, as
+    // assignOne runs it.
+    const int cls = d.argClass[1];
+    if (d.opcode != 20 || (cls != ClassExpression && cls != ClassVariable) || !isNumericCode(memo.code)) return false;
+    return keepMoves(memo.code, a.value) && keepTarget(memo, a, spare);
 }
 
+template <bool Computed>
 [[gnu::always_inline]] inline char* Ostrin::keptPlace(const KeptAssignment& a)
 {
-    return a.targetIndex ? selectInt(a.target, a.targetIndex) : a.target->data;
+    if (a.targetIndex) return selectInt(a.target, a.targetIndex);
+    if (Computed && a.targetMoves) {
+        int32_t element;   // read as the moves select it, and not needed
+        if (!runKeptMoves(*a.targetMoves, element)) return nullptr;
+    }
+    return a.target->data;
 }
 
 [[gnu::always_inline]] inline bool Ostrin::runKeptMoves(const KeptMoves& k, int32_t& value)
@@ -510,9 +531,10 @@ bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a)
     return runIntegerMoves(*k.ic, value, name, element, elementAt);
 }
 
+template <bool Computed>
 [[gnu::always_inline]] inline int Ostrin::runKeptAssignment(const KeptAssignment& a)
 {
-    char* at = keptPlace(a);
+    char* at = keptPlace<Computed>(a);
     if (!at) return -1;
     int32_t value;
     if (!runKeptMoves(a.value, value)) return -1;
@@ -537,7 +559,7 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
     for (;;) {
         lineIndex = here - 1;
         if (outOfLines()) return 0;
-        const int done = runKeptAssignment(a);
+        const int done = runKeptAssignment<false>(a);
         if (done < 0) break;
         if (done == 0) return 0;
         lineIndex = here;
@@ -614,7 +636,7 @@ int Ostrin::linesOfLoop(DecodedLine& d, uint32_t first, uint32_t end, Variable* 
 // loop cannot run so (a line not of these kinds, or not run yet).
 int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
 {
-    constexpr uint32_t MaxLines = 16, MaxBranches = 8;
+    constexpr uint32_t MaxLines = 16, MaxBranches = 8, MaxTargets = 4;
     constexpr uint8_t NoBranch = 0xFF, Unkept = 0xFE;
     const uint32_t test = counter ? UINT32_MAX : first;   // the while line
     if (first >= end || end - first > MaxLines || stackLow()) return -1;
@@ -633,11 +655,17 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         KeptMoves::Operand from;
         KeptAssignment a;
     } kept[MaxLines], branches[MaxBranches];
-    uint32_t branchCount = 0;
+    uint32_t branchCount = 0, targetCount = 0;
+    KeptMoves targets[MaxTargets];   // of targets whose index is an expression
+    const auto spareTarget = [&] { return targetCount < MaxTargets ? &targets[targetCount] : nullptr; };
+    const auto counted = [&](bool kept, const KeptAssignment& a) {
+        if (kept && a.targetMoves) ++targetCount;
+        return kept;
+    };
     // An assignment line, kept as one of the first two kinds.
     const auto keepStore = [&](DecodedLine& d, Line& l) {
         if (d.state != DecodedLine::Cached || !d.lends || d.opcode != 20) return false;
-        if (d.argClass[1] == ClassNumber || d.argClass[1] == ClassVariable) {
+        if (d.argClass[1] == ClassNumber || (d.argClass[1] == ClassVariable && !d.memo.code)) {
             // What storeNumber stores into an INT, or what storeVariable
             // copies from an INT.
             char* value = d.args + d.argLength[0] + 1;
@@ -648,10 +676,10 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
             } else if (!intSource(value, l.from)) {
                 return false;
             }
-            return keepTarget(d.memo, l.a);
+            return counted(keepTarget(d.memo, l.a, spareTarget()), l.a);
         }
         l.kind = Line::Assign;
-        return keepAssignment(d, l.a);
+        return counted(keepAssignment(d, l.a, spareTarget()), l.a);
     };
     for (uint32_t k = first; k < end; ++k) {
         DecodedLine& d = decodedLines[k];
@@ -696,9 +724,9 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
     // A store or an assignment: 1 done, 0 failed with the error set, -1
     // to hand its line back.
     const auto runStore = [&](const Line& l) __attribute__((always_inline)) {
-        if (l.kind == Line::Assign) return runKeptAssignment(l.a);
+        if (l.kind == Line::Assign) return runKeptAssignment<true>(l.a);
         // The target is selected before its source, as assignOne does.
-        char* place = keptPlace(l.a);
+        char* place = keptPlace<true>(l.a);
         const char* from = l.from.array ? selectInt(l.from.array, l.from.data) : l.from.data;
         if (!place || !from) return -1;
         std::memcpy(place, from, 4);
@@ -724,7 +752,7 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         }
         const Line& l = kept[at - first];
         if (l.kind == Line::Assign) {
-            const int done = runKeptAssignment(l.a);
+            const int done = runKeptAssignment<true>(l.a);
             if (done < 0) break;
             if (done == 0) return 0;
             ++at;

@@ -72,6 +72,24 @@ bool isPlainName(const char* p)
     return n > 0 && p[n] == 0;
 }
 
+const char* computedIndex(const char* p, size_t& length)
+{
+    const size_t name = plainNameLength(p);
+    if (!name || p[name] != '[') return nullptr;
+    const char* index = skipBlanks(p + name + 1);
+    const char* end = index;
+    bool operates = false;
+    for (; *end != ']'; ++end) {
+        const auto c = static_cast<unsigned char>(*end);
+        const bool word = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        if (c == '+' || c == '-' || c == '*') operates = true;
+        else if (!word && !isBlank(c)) return nullptr;   // the end of the text too
+    }
+    if (!operates || end[1] != 0) return nullptr;
+    length = static_cast<size_t>(end - index);
+    return index;
+}
+
 bool isElementReference(const char* p)
 {
     const size_t name = plainNameLength(p);

@@ -26,6 +26,11 @@ size_t plainNameLength(const char* p);
 bool isPlainName(const char* p);
 // The whole text is «name[index]», both plain names, without blanks.
 bool isElementReference(const char* p);
+// The whole text is «name[index]» with a plain name and an index of
+// names, numbers, blanks and at least one "+", "-" or "*" (operations that
+// cannot fail): the index after its leading blanks, its length in
+// `length`; else null.
+const char* computedIndex(const char* p, size_t& length);
 
 // ASCII-only case-insensitive comparison of names (at most `limit` characters).
 bool sameName(const char* a, const char* b, int limit);

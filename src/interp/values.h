@@ -146,15 +146,17 @@ struct KeptBranch;
 struct LineMemo {
     NameSite names[2];
     CompiledExpression* code;   // the compiled form of the line's expression
+    CompiledExpression* target;   // an assignment's target «name[expression]», compiled
     uint8_t shape;   // the handler's own reading of the text; 0 = not yet
     uint16_t marks[2];   // the handler's own offsets into the text
     KeptBranch* branches[2];   // an inline conditional's then and else
 };
 
 // An assignment line's shape, which its handler reads once into its memo:
-// one value into a plain name, or into «name[index]» with a plain index;
-// anything else is a list.
-enum AssignShape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList };
+// one value into a plain name, into «name[index]» with a plain index, or
+// into an element whose index is an expression (computedIndex); anything
+// else is a list.
+enum AssignShape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList, ShapeComputed };
 
 // One decoded statement. `buffer` holds argCount × 256 + 1 bytes; args[i]
 // points at offset i × 256 of it.
@@ -183,6 +185,9 @@ struct Statement {
 // Points a statement's arguments back at its own buffer after a line lent
 // its texts.
 void lentArgsBack(Statement* st);
+// Copies a lent statement's texts into its own buffer first, for a handler
+// that cuts them.
+void ownArguments(Statement* st);
 
 // A named, typed record in a variable chain (allocated zeroed).
 struct Variable {

@@ -426,7 +426,8 @@ int classOf(Ostrin& o, Statement*& scratch, const char* value)
 // per line and then runs without cutting its value out of the list. Looking
 // up a plain name has no side effects, so when the short way does not
 // apply, the general one may look it up again.
-// «name[index]» with a plain index is looked up the same way.
+// «name[index]» with a plain index is looked up the same way, and an
+// element whose index is an expression by its compiled form.
 AssignShape shapeOf(const Statement* st)
 {
     if (st->argCount != 2) return ShapeList;
@@ -434,7 +435,9 @@ AssignShape shapeOf(const Statement* st)
     const size_t n = std::strlen(value);
     if (n == 0 || isBlank(value[0]) || isBlank(value[n - 1]) || *valueEnd(value)) return ShapeList;
     if (isPlainName(st->args[0])) return ShapeSingle;
-    return isElementReference(st->args[0]) ? ShapeElement : ShapeList;
+    if (isElementReference(st->args[0])) return ShapeElement;
+    size_t length;
+    return computedIndex(st->args[0], length) ? ShapeComputed : ShapeList;
 }
 
 }  // namespace
@@ -456,17 +459,37 @@ int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool l
                 return 1;
             }
         }
-    if (memo.shape != ShapeSingle && memo.shape != ShapeElement) return -1;
+    if (memo.shape == ShapeList || memo.shape == ShapeUnknown) return -1;
     const uint8_t before = errorCode;
     Variable* v;
     if (memo.shape == ShapeSingle) {
         v = lookup ? findVariable(target, nullptr, false, &memo.names[0]) : siteHit(&memo.names[0]);
         if (v && !lookup) selectWhole(v);
+    } else if (memo.shape == ShapeComputed) {
+        // Where its form cannot tell, the general path looks it up.
+        if (lookup && !memo.target) memo.target = elementCode(target);
+        v = selectByCode(memo.target);
     } else if (!(v = elementBySites(memo.names)) && lookup) {
         v = findVariable(target, nullptr, false);
         rememberElement(target, v, memo.names);
     }
     if (v && !v->readOnly && v->data && !(isArrayTarget(v) && v->count == 0)) {
+        // An INT copied from an element whose index is an expression, of
+        // an INT array: what storeVariable copies, by the element's form.
+        if (lookup && cls == ClassVariable && !memo.code) memo.code = elementCode(value);
+        if (cls == ClassVariable && memo.code && v->type == TypeInt) {
+            char* at = v->data;   // before the source, which may select another element
+            if (int32_t i; integerFromCode(memo.code, i)) {
+                std::memcpy(at, &i, sizeof i);
+                return 1;
+            }
+        }
+        // Its full lookup would cut a text that may be lent: the general
+        // path copies it first.
+        if (size_t length; cls == ClassVariable && computedIndex(value, length)) {
+            errorCode = before;
+            return -1;
+        }
         Destination d{v, v->data, v->capacity, v->base ? v->base : v->data};
         const bool stored =
             cls == ClassExpression ? storeExpression(*this, d, value, &memo.code) : storeValue(*this, d, cls, value);
@@ -487,6 +510,10 @@ Statement* Ostrin::assignment(Statement* st)
     if (memo) {
         const int stored = assignOne(*memo, target, st->argClass[1], st->args[1], true);
         if (stored >= 0) return stored ? st : nullptr;
+        // A lookup cuts an element's name at its bracket while the index
+        // runs, which may run this line again from its kept texts.
+        ownArguments(st);
+        target = skipBlanks(st->args[0]);
     }
 
     // The values: in a plain line all of them in argument 1, separated by

@@ -527,6 +527,23 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables a[3]: INT\nconsole_print a[q + 1]",
         "declare_variables a[3]: INT\ndeclare_function f()\na[2] = 8\nconsole_print a[f + 1]\njump finish\nf:\n"
         "console_print \"f\"\nreturn 1\nfinish:\nconsole_print zz[f + 1]",
+        // Such elements as targets and copied alone: a sort's swap, a
+        // target past the end on a later turn, DOUBLE arrays both ways;
+        // and indices that call a function which runs the same line
+        // again, whose texts the outer run must not cut.
+        "declare_variables a[6], i, j, t: INT\na[0] = 5\na[1] = -2\na[2] = 9\na[4] = 9\na[5] = 3\n"
+        "counted_loop i, 0, 4\ncounted_loop j, 0, 4 - i\nconditional a[j] > a[j + 1]\nt = a[j]\na[j] = a[j + 1]\n"
+        "a[j + 1] = t\nend_conditional\nnext_step j\nnext_step i\nconsole_print a[0], a[1], a[2], a[3], a[4], a[5]",
+        "declare_variables a[4], b[4], j: INT\nwhile_loop j < 9\na[j * 2 - j] = j\nb[j + 0] = a[j - 0]\nj = j + 1\n"
+        "end_while",
+        "declare_variables f[3]: DOUBLE\ndeclare_variables a[3], k: INT\nf[1] = 2.75\ncounted_loop k, 0, 2\n"
+        "f[k + 0] = k / 4\na[k + 0] = f[2 - k]\nnext_step k\nconsole_print f[0], f[1], f[2], a[0], a[1], a[2]",
+        "declare_variables a[6], b[6], d: INT\ndeclare_function g()\nconsole_print g()\n"
+        "console_print a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2], b[3]\njump finish\ng:\nd = d + 1\n"
+        "conditional d > 3 then return d - 3\na[g + 1] = d\nb[d - 1] = a[g + 0]\nreturn d - 3\nfinish:",
+        "declare_variables a[6], b[6], d: INT\ndeclare_function g()\na[0] = 10\na[1] = 11\na[3] = 13\n"
+        "console_print g()\nconsole_print b[0], b[1], b[2], b[3]\njump finish\ng:\nd = d + 1\n"
+        "conditional d > 3 then return 1\nb[d] = a[g + 0]\nreturn d\nfinish:",
         // Such loops entered again from an outer loop, nested in each
         // other, at each level of a recursion and left by its return.
         "declare_variables j, k, s: INT\ncounted_loop i, 1, 4\nj = 0\nwhile_loop j < i\nk = 0\nwhile_loop k < j\n"
@@ -692,8 +709,9 @@ private:
 
     std::string body(int loopDepth, int depth)
     {
-        static const char* const targets[] = {"s", "s", "k", "j", "a[w0]", "a[w0]", "b[w0]", "a[k]"};
-        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]"};
+        static const char* const targets[] = {"s", "s", "k", "j", "a[w0]", "a[w0]", "b[w0]", "a[k]", "a[w0 + 1]",
+                                              "b[k - w0]"};
+        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]", "a[2 * w0 - 1]"};
         std::string text;
         for (int n = pick(3) + 1; n > 0; --n) {
             const int kind = depth > 2 ? 0 : pick(22);
