@@ -557,6 +557,34 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
 
+// Elements indexed by an expression, of an INT and of a DOUBLE array, read
+// in an expression, assigned and copied alone, each three times (the
+// handler's run, then the kept line's): indices in range, truncated from
+// a DOUBLE, negative, past the end, past 32 bits, naming no variable,
+// naming a function, with blanks.
+TEST(Caches, ElementsIndexedByExpressionsRunAlike)
+{
+    static const char* const indices[] = {"i + 1",  "i - 3", "d + 1", "d - 2.5", "-d + 2",  "i * 3 - 4",
+                                          "n * 1073741824 + 1", "q + 1", "f + 0", " i+i ", "i - i"};
+    static const char* const uses[] = {
+        "counted_loop k, 1, 3\nt = t + @ * 2\nnext_step k\nconsole_print t",
+        "counted_loop k, 1, 3\n@ = k * 5\nnext_step k",
+        "counted_loop k, 1, 3\nt = @\nnext_step k\nconsole_print t",
+    };
+    for (const char* array : {"a", "g"})
+        for (const char* index : indices)
+            for (std::string use : uses) {
+                const std::string element = std::string(array) + "[" + index + "]";
+                use.replace(use.find('@'), 1, element);
+                runBothWays("declare_variables a[4], i, n, k, t: INT\ndeclare_variables g[4], d: DOUBLE\n"
+                            "declare_function f()\na[1] = 10\na[2] = 20\na[3] = 30\ng[1] = 1.5\ng[3] = 3.5\n"
+                            "i = 2\nd = 1.5\nn = 4\n" +
+                                use + "\nconsole_print a[0], a[1], a[2], a[3], g[0], g[1], g[2], g[3]\n"
+                                      "jump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:",
+                            element);
+            }
+}
+
 // A return of the current window alone gives no result (0 to the caller),
 // not the window's number, with caches and without.
 TEST(Caches, ReturnOfTheCurrentWindowGivesNoResult)
