@@ -145,7 +145,9 @@ struct CompiledExpression;
 struct KeptBranch;
 struct LineMemo {
     NameSite names[2];
-    CompiledExpression* code;   // the compiled form of the line's expression
+    // The compiled form of the line's expression; of an assignment's value
+    // too when it is an element whose index is an expression, copied alone.
+    CompiledExpression* code;
     CompiledExpression* target;   // an assignment's target «name[expression]», compiled
     uint8_t shape;   // the handler's own reading of the text; 0 = not yet
     uint16_t marks[2];   // the handler's own offsets into the text
