@@ -2137,14 +2137,19 @@ CompiledExpression* ExpressionCache::find(const char* text)
     }
 }
 
+CompiledExpression* Ostrin::compiledForm(const char* text)
+{
+    if (!expressions) expressions = new (std::nothrow) ExpressionCache;
+    return expressions ? expressions->find(text) : nullptr;
+}
+
 double Ostrin::evaluate(const char* text, CompiledExpression** known)
 {
     if (stackLow()) return fail(ErrStackFull), 0;
     if (useCaches && text) {
         CompiledExpression* code = known ? *known : nullptr;
         if (!code) {
-            if (!expressions) expressions = new (std::nothrow) ExpressionCache;
-            code = expressions ? expressions->find(text) : nullptr;
+            code = compiledForm(text);
             if (known) *known = code;
         }
         if (code) {
@@ -2181,8 +2186,7 @@ CompiledExpression* Ostrin::elementCode(const char* ref)
 {
     size_t length;
     if (!useCaches || !computedIndex(ref, length)) return nullptr;
-    if (!expressions) expressions = new (std::nothrow) ExpressionCache;
-    CompiledExpression* code = expressions ? expressions->find(ref) : nullptr;
+    CompiledExpression* code = compiledForm(ref);
     const bool alone = code && code->numeric && code->operands.size() == 1 && code->operands[0].index &&
                        !code->operands[0].negate;
     return alone ? code : nullptr;

@@ -426,6 +426,9 @@ public:
     // differential tests compare both ways).
     bool useCaches = true;
     ExpressionCache* expressions = nullptr;
+    // A text's compiled form from the cache, which is made on first use;
+    // null when the text does not compile or the cache is full.
+    CompiledExpression* compiledForm(const char* text);
     // Advanced by every change of the variable chains (a variable defined
     // or freed, a scope entered or left), so a remembered lookup can tell
     // it is still right.
