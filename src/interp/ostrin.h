@@ -188,7 +188,10 @@ public:
         const Variable* a = sites[0].var;
         const Variable* index = sites[1].var;
         if (!a || !index || sites[0].version != chainVersion || sites[1].version != chainVersion) return nullptr;
-        if (errorCode || !useCaches || !isNumericType(a->type) || !a->base || index->type != TypeInt || !index->data)
+        // An INT array as the index is read at its first element, as the
+        // full lookup selects it, not where it was last selected.
+        if (errorCode || !useCaches || !isNumericType(a->type) || !a->base || index->type != TypeInt ||
+            index->indexed || !index->data)
             return nullptr;
         int32_t i;
         std::memcpy(&i, index->data, sizeof i);

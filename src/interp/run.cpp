@@ -585,7 +585,7 @@ bool Ostrin::intSource(char* text, KeptMoves::Operand& out)
     NameSite sites[2] = {};
     rememberElement(text, findVariable(text, nullptr, false), sites);
     errorCode = before;
-    if (!elementData(sites) || sites[0].var->type != TypeInt || sites[1].var->indexed) return false;
+    if (!elementData(sites) || sites[0].var->type != TypeInt) return false;
     out = {sites[0].var, sites[1].var->data};
     return true;
 }

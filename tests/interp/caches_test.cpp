@@ -497,6 +497,10 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "end_conditional\na[i] = a[s]\ns = i\nnext_step i\nconsole_print m, s, b[2], a[0], a[3], a[4]\ns = 0\n"
         "while_loop s < 3\nt = f[s]\nm = m + t\ns = s + 1\nend_while\nconsole_print m\ns = 0\nwhile_loop s < 9\n"
         "t = a[s]\ns = s + 1\nend_while",
+        // An INT array as an index is read at its first element, wherever
+        // another reference left it selected.
+        "declare_variables a[5], ia[3], x: INT\nia[0] = 1\nia[2] = 4\na[1] = 10\na[4] = 40\ncounted_loop i, 1, 3\n"
+        "x = a[ia] + ia[2]\na[ia] = x\nconsole_print x\nnext_step i",
         // Inline conditionals: an else first taken on a later turn, a
         // branch with no else, a remainder by zero in a branch and an
         // element past the end as a branch's target.
