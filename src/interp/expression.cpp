@@ -225,7 +225,9 @@ struct Operand {
     bool negate = false;     // an odd number of unary minuses before it
     bool plain = false;      // Name: a letter, then letters, digits and "_"
     bool element = false;    // Name: «name[index]», both plain
-    uint8_t index = 0;       // Name: «name[expression]», its index's code in indexes[index - 1]
+    uint8_t index = 0;       // Name: «name[indices]», its first index's code in indexes[index - 1]
+    uint8_t parts = 0;       // Name with indices' codes: how many, each after the one before
+    uint8_t names = 0;       // Name with indices' codes: bit k set when index k is a name alone
     uint8_t slot = 0;        // Slot: the group result it reads
     uint8_t argCount = 0;    // Call: its argument slots, from firstArg on
     uint16_t firstArg = 0;
@@ -263,8 +265,10 @@ struct NumberMove {
     Op op = Op::Add;           // Operate: at[to] = at[to] op at[from]; OperateNumber: op number
     bool negate = false;
     uint8_t argCount = 0;      // Call: its arguments' places, callArgs[from] on
+    uint8_t parts = 1;         // ElementAt: its indices, in places from `from` on
+    bool intIndex = false;     // Name: an index alone, which the full lookup takes from an INT only
     uint16_t to = 0;
-    uint16_t from = 0;         // Copy, Operate, ElementAt (its index): a place; Constant: its index; Call: see argCount
+    uint16_t from = 0;         // Copy, Operate, ElementAt (its first index): a place; Constant: its index; Call: above
     uint32_t text = 0;         // Name, ElementAt (the array), Call: the name in the pool
     double number = 0;         // Literal, OperateNumber: its minus applied
     NameSite* site = nullptr;  // Name, Element, ElementAt: the operand's sites; Call: the label's, or null
@@ -300,9 +304,9 @@ struct CompiledExpression {
     std::vector<Step> steps;
     std::vector<CompiledLevel> levels;   // the last one is the outermost
     std::string pool;                    // texts, each terminated
-    // The indices of elements «name[expression]», each compiled alone as
-    // the full lookup evaluates it; their moves are copied into `moves`,
-    // their names' sites stay here.
+    // The indices of elements «name[indices]», each compiled alone as the
+    // full lookup reads it; their moves are copied into `moves`, their
+    // names' sites stay here.
     std::vector<std::unique_ptr<CompiledExpression>> indexes;
 };
 
@@ -1202,7 +1206,7 @@ private:
     bool isSingleCall() const;
     uint32_t addText(const char* from, size_t length);
     void addIndexCode(Operand& o);
-    bool addIndexMoves(const CompiledExpression& index, uint16_t& spare, uint16_t& result);
+    bool addIndexMoves(const Operand& o, uint16_t& spare, uint16_t& first);
 
     CompiledExpression& code;
     char work[WorkSize];
@@ -1486,8 +1490,9 @@ bool Compiler::addMoves()
                 m.text = o.text;
                 m.site = o.site;   // the operands are complete: the address holds
                 if (o.index) {
-                    if (!addIndexMoves(*code.indexes[o.index - 1], spare, m.from)) return false;
+                    if (!addIndexMoves(o, spare, m.from)) return false;
                     m.kind = NumberMove::ElementAt;
+                    m.parts = o.parts;
                     m.text = o.arrayText;
                 }
                 break;
@@ -1514,49 +1519,76 @@ bool Compiler::addMoves()
     return true;
 }
 
-// An element whose index is an expression (computedIndex) gets that index
-// compiled alone, from the text selectElement evaluates, when the index is
-// a numeric expression: its moves then select the element among the
-// expression's own.
+// An element whose indices compiled forms can select (computedIndex) gets
+// each index compiled alone, from the text selectElement reads, when every
+// index is a numeric expression: their moves then select the element among
+// the expression's own. A name alone stays a name, which must hold an INT;
+// a number alone is read as selectElement reads it (octal and hex too),
+// and compiled from that value.
 void Compiler::addIndexCode(Operand& o)
 {
     const char* ref = code.pool.c_str() + o.text;
     size_t length;
     const char* index = computedIndex(ref, length);
-    if (!index || code.indexes.size() == UINT8_MAX) return;
-    const size_t name = plainNameLength(ref);
-    char text[WorkSize];
-    std::memcpy(text, index, length);
-    text[length] = 0;
-    auto compiled = std::make_unique<CompiledExpression>();
-    if (!Compiler(*compiled).compile(text, length) || !compiled->numeric) return;
-    for (const NumberMove& m : compiled->moves)
-        if ((m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber) && m.op != Op::Add &&
-            m.op != Op::Sub && m.op != Op::Mul)
-            return;
-    const std::string array(ref, name);   // the pool may move as it grows
-    o.arrayText = addText(array.data(), name);
-    code.indexes.push_back(std::move(compiled));
-    o.index = static_cast<uint8_t>(code.indexes.size());
+    if (!index) return;
+    const std::string indices(index, length), array(ref, plainNameLength(ref));   // the pool may move as it grows
+    std::vector<std::unique_ptr<CompiledExpression>> parts;
+    uint8_t names = 0;
+    for (size_t from = 0; from <= indices.size();) {
+        const size_t comma = std::min(indices.find(',', from), indices.size());
+        char text[WorkSize];
+        const std::string part = indices.substr(from, comma - from);
+        const char* t = skipBlanks(part.c_str());
+        if (holdsIndexOperator(t)) {
+            std::snprintf(text, sizeof text, "%s", t);
+        } else if (isDigit(static_cast<unsigned char>(*t))) {
+            std::snprintf(text, sizeof text, "%ld", std::strtol(t, nullptr, 0));
+        } else {
+            const size_t n = plainNameLength(t);
+            if (!n || *skipBlanks(t + n)) return;
+            names |= static_cast<uint8_t>(1u << parts.size());
+            std::snprintf(text, sizeof text, "%s", t);
+        }
+        auto compiled = std::make_unique<CompiledExpression>();
+        if (!Compiler(*compiled).compile(text, std::strlen(text)) || !compiled->numeric) return;
+        for (const NumberMove& m : compiled->moves)
+            if ((m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber) && m.op != Op::Add &&
+                m.op != Op::Sub && m.op != Op::Mul)
+                return;
+        parts.push_back(std::move(compiled));
+        from = comma + 1;
+    }
+    if (code.indexes.size() + parts.size() > UINT8_MAX) return;
+    o.arrayText = addText(array.data(), array.size());
+    o.index = static_cast<uint8_t>(code.indexes.size() + 1);
+    o.parts = static_cast<uint8_t>(parts.size());
+    o.names = names;
+    for (auto& part : parts) code.indexes.push_back(std::move(part));
 }
 
-// Adds an index's moves, in places from `spare` on; `result` is the place
-// of its value.
-bool Compiler::addIndexMoves(const CompiledExpression& index, uint16_t& spare, uint16_t& result)
+// Adds an element's index moves: index k's value in place first + k, the
+// places each index works in from `spare` on.
+bool Compiler::addIndexMoves(const Operand& o, uint16_t& spare, uint16_t& first)
 {
-    const uint16_t base = spare;
-    if (base + index.operands.size() > MaxNumberPlaces) return false;
-    spare = static_cast<uint16_t>(base + index.operands.size());
-    for (NumberMove m : index.moves) {
-        m.to = static_cast<uint16_t>(m.to + base);
-        if (m.kind == NumberMove::Copy || m.kind == NumberMove::Operate) m.from = static_cast<uint16_t>(m.from + base);
-        if (m.kind == NumberMove::Name) {
-            const char* name = index.pool.data() + m.text;
-            m.text = addText(name, std::strlen(name));
+    first = spare;
+    spare = static_cast<uint16_t>(spare + o.parts);
+    for (int k = 0; k < o.parts; ++k) {
+        const CompiledExpression& index = *code.indexes[o.index - 1 + k];
+        const uint16_t base = spare, result = static_cast<uint16_t>(first + k);
+        if (base + index.operands.size() > MaxNumberPlaces) return false;
+        spare = static_cast<uint16_t>(base + index.operands.size());
+        const auto place = [&](uint16_t p) { return p == index.resultAt ? result : static_cast<uint16_t>(p + base); };
+        for (NumberMove m : index.moves) {
+            m.to = place(m.to);
+            if (m.kind == NumberMove::Copy || m.kind == NumberMove::Operate) m.from = place(m.from);
+            if (m.kind == NumberMove::Name) {
+                const char* name = index.pool.data() + m.text;
+                m.text = addText(name, std::strlen(name));
+                m.intIndex = (o.names >> k) & 1;
+            }
+            code.moves.push_back(m);
         }
-        code.moves.push_back(m);
     }
-    result = static_cast<uint16_t>(index.resultAt + base);
     return true;
 }
 
@@ -1826,7 +1858,7 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
         return true;
     }
     Variable* var = numberVariable(vm, code, m);
-    if (!var) return false;
+    if (!var || (m.intIndex && var->type != TypeInt)) return false;
     x = numberIn(Ostrin::selectWhole(var));
     return true;
 }
@@ -1839,19 +1871,24 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
     return true;
 }
 
-// An element whose index is an expression, its value `index`: the array
-// by its name's site (looked up again as a name is), the element as
-// selectElement selects it. False where the full lookup must decide:
+// An element whose indices have compiled forms, their values in `indices`:
+// the array by its name's site (looked up again as a name is), the element
+// as selectElement selects it. False where the full lookup must decide:
 // stale, no numeric array, an index out of range.
 [[gnu::always_inline]] inline bool loadElementAt(Ostrin& vm, CompiledExpression& code, const NumberMove& m,
-                                                 double index, double& x)
+                                                 const double* indices, double& x)
 {
     Variable* array = m.site->var;
     if (!array || m.site->version != vm.chainVersion || !isNumericType(array->type))
         if (!(array = numberVariable(vm, code, m))) return false;
+    if (!array->base) return false;
+    int32_t whole[3];
     // Truncated, as selectElement's wholeNumber does; NaN fails.
-    if (!array->base || !(index > -1.0 && index < array->dims[0])) return false;
-    array->data = array->base + static_cast<size_t>(index) * static_cast<size_t>(typeSize(array->type));
+    for (int k = 0; k < m.parts; ++k) {
+        if (!(indices[k] > -1.0 && indices[k] < array->dims[k])) return false;
+        whole[k] = static_cast<int32_t>(indices[k]);
+    }
+    if (!selectAt(array, whole, m.parts, static_cast<size_t>(typeSize(array->type)))) return false;
     x = numberIn(array);
     return true;
 }
@@ -1883,7 +1920,7 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
             if (!loadName(vm, code, m, x)) return false;
             break;
         case NumberMove::ElementAt:
-            if (!loadElementAt(vm, code, m, at[m.from], x)) return false;
+            if (!loadElementAt(vm, code, m, &at[m.from], x)) return false;
             break;
         default:   // Element
             if (!loadElement(vm, m, x)) return false;
@@ -1920,10 +1957,12 @@ void addIntegerMoves(CompiledExpression& code)
         case NumberMove::ElementAt:
             im.code = m.kind == NumberMove::Name      ? IntegerMove::Name
                       : m.kind == NumberMove::Element ? IntegerMove::Element
-                                                      : IntegerMove::ElementAt;
+                      : m.parts == 1                  ? IntegerMove::ElementAt
+                                                      : IntegerMove::ElementAmong;
             im.site = m.site;
             im.move = static_cast<uint16_t>(&m - code.moves.data());
-            im.operand = m.from;   // ElementAt: its index's place
+            im.operand = m.from;   // ElementAt: its first index's place
+            im.parts = m.parts;
             break;
         case NumberMove::Operate:
         case NumberMove::OperateNumber: {

@@ -16,16 +16,19 @@ constexpr size_t MaxNumberPlaces = 64;
 
 struct IntegerMove {
     enum Code : uint8_t {
-        Literal, Copy, Name, Element, ElementAt,
+        Literal, Copy, Name, Element, ElementAt, ElementAmong,
         Add, AddNumber, Sub, SubNumber, Mul, MulNumber, Mod, ModNumber,
         Eq, EqNumber, Ne, NeNumber, Lt, LtNumber, Gt, GtNumber, Le, LeNumber, Ge, GeNumber,
     };
     Code code = Literal;
     bool negate = false;
     uint16_t to = 0;
-    int32_t operand = 0;       // Copy, ElementAt (its index), an operation on a place: the place; else the number
-    NameSite* site = nullptr;  // Name, Element, ElementAt: the operand's sites (ElementAt: the array's)
-    uint16_t move = 0;         // Name, ElementAt: its numeric move, for a lookup again
+    // Copy, ElementAt (its index), ElementAmong (its first), an operation
+    // on a place: the place; else the number.
+    int32_t operand = 0;
+    NameSite* site = nullptr;  // Name, Element: the operand's sites; ElementAt, ElementAmong: the array's
+    uint16_t move = 0;         // Name, ElementAt, ElementAmong: its numeric move, for a lookup again
+    uint8_t parts = 1;         // ElementAmong: its indices, in places from `operand` on
 };
 
 struct IntegerCode {

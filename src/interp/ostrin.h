@@ -17,6 +17,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -666,12 +667,23 @@ private:
 // The console device the engine uses when nothing else is installed.
 ConsoleDevice* defaultConsole();
 
-// The element of an INT array that index selects now, or null out of range.
-[[gnu::always_inline]] inline char* selectIntAt(Variable* array, int32_t i)
+// The element of a numeric array that whole indices select now, as
+// selectElement computes it, or null when one is out of range. Inline in
+// every loop that reads elements, and without a call: a call among the
+// integer moves costs every move their registers.
+[[gnu::always_inline]] inline char* selectAt(Variable* array, const int32_t* indices, int parts, size_t width)
 {
-    if (i < 0 || i >= array->dims[0]) return nullptr;
-    return array->data = array->base + static_cast<size_t>(i) * 4;
+    const int32_t* dims = array->dims;
+    const int32_t i = indices[0], j = parts > 1 ? indices[1] : 0, k = parts > 2 ? indices[2] : 0;
+    if (i < 0 || i >= dims[0]) return nullptr;
+    if (parts > 1 && (j < 0 || j >= dims[1] || (parts > 2 && (k < 0 || k >= dims[2])))) return nullptr;
+    size_t at = static_cast<size_t>(i);
+    if (parts > 1) at += static_cast<size_t>(dims[0]) * (static_cast<size_t>(j) + static_cast<size_t>(dims[1]) * k);
+    return array->data = array->base + at * width;
 }
+
+// The element of an INT array that index selects now, or null out of range.
+[[gnu::always_inline]] inline char* selectIntAt(Variable* array, int32_t i) { return selectAt(array, &i, 1, 4); }
 
 // What numberFromCode gives, on 32-bit integers: every value is a whole
 // number within 32 bits, which doubles hold exactly, and a minus zero of
@@ -698,11 +710,12 @@ ConsoleDevice* defaultConsole();
         std::memcpy(&x, var->data, 4);
         return true;
     };
-    const auto elementAt = [&](const IntegerMove& m, int32_t index, int32_t& x) __attribute__((always_inline)) {
+    const auto elementAt = [&](const IntegerMove& m, const int32_t* indices, auto parts, int32_t& x)
+                               __attribute__((always_inline)) {
         Variable* array = m.site->var;
         if (!array || m.site->version != chainVersion)
             if (!(array = indexedArray(*code, m.move))) return false;
-        const char* d = array->type == TypeInt && array->base ? selectIntAt(array, index) : nullptr;
+        const char* d = array->type == TypeInt && array->base ? selectAt(array, indices, parts, 4) : nullptr;
         if (!d) return false;
         std::memcpy(&x, d, 4);
         return true;
@@ -760,8 +773,11 @@ template <class Name, class Element, class ElementAt>
         case IntegerMove::Element:
             if (!element(m, x)) return false;
             break;
-        case IntegerMove::ElementAt:
-            if (!elementAt(m, at[n], x)) return false;
+        case IntegerMove::ElementAt:   // one index, as most are: its own form
+            if (!elementAt(m, &at[n], std::integral_constant<int, 1>{}, x)) return false;
+            break;
+        case IntegerMove::ElementAmong:
+            if (!elementAt(m, &at[n], static_cast<int>(m.parts), x)) return false;
             break;
         }
         if (m.negate && __builtin_sub_overflow(0, x, &x)) return false;

@@ -460,7 +460,7 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     if (!k.ic || k.ic->moves.size() > MaxKeptMoves) return false;
     for (const IntegerMove& m : k.ic->moves) {
         // A name's or an element's move is its place among the moves.
-        if (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAt && m.move >= MaxKeptMoves) return false;
+        if (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAmong && m.move >= MaxKeptMoves) return false;
         if (m.code == IntegerMove::Name) {
             const Variable* v = siteHit(m.site);
             if (!v || v->indexed || !v->data || v->type != TypeInt) return false;
@@ -468,7 +468,7 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
         } else if (m.code == IntegerMove::Element) {
             if (!elementData(m.site) || m.site[0].var->type != TypeInt) return false;
             k.operands[m.move] = {m.site[0].var, m.site[1].var->data};
-        } else if (m.code == IntegerMove::ElementAt) {
+        } else if (m.code == IntegerMove::ElementAt || m.code == IntegerMove::ElementAmong) {
             Variable* array = siteHit(m.site);
             if (!array || array->type != TypeInt || !array->base) return false;
             k.operands[m.move] = {array, nullptr};
@@ -522,8 +522,9 @@ template <bool Computed>
         std::memcpy(&x, d, 4);
         return true;
     };
-    const auto elementAt = [&](const IntegerMove& m, int32_t index, int32_t& x) __attribute__((always_inline)) {
-        const char* d = selectIntAt(k.operands[m.move].array, index);
+    const auto elementAt = [&](const IntegerMove& m, const int32_t* indices, auto parts, int32_t& x)
+                               __attribute__((always_inline)) {
+        const char* d = selectAt(k.operands[m.move].array, indices, parts, 4);
         if (!d) return false;
         std::memcpy(&x, d, 4);
         return true;

@@ -72,20 +72,30 @@ bool isPlainName(const char* p)
     return n > 0 && p[n] == 0;
 }
 
+bool holdsIndexOperator(const char* text)
+{
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        if (*p == 0xFE || std::strchr("*+-<>|&=~^/(@%", *p)) return true;
+    return false;
+}
+
 const char* computedIndex(const char* p, size_t& length)
 {
     const size_t name = plainNameLength(p);
     if (!name || p[name] != '[') return nullptr;
     const char* index = skipBlanks(p + name + 1);
     const char* end = index;
-    bool operates = false;
+    int commas = 0;
     for (; *end != ']'; ++end) {
         const auto c = static_cast<unsigned char>(*end);
         const bool word = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-        if (c == '+' || c == '-' || c == '*') operates = true;
-        else if (!word && !isBlank(c)) return nullptr;   // the end of the text too
+        if (c == ',') {
+            if (++commas > 2) return nullptr;
+        } else if (!word && !isBlank(c) && c != '+' && c != '-' && c != '*') {
+            return nullptr;   // the end of the text too
+        }
     }
-    if (!operates || end[1] != 0) return nullptr;
+    if (end[1] != 0 || isElementReference(p)) return nullptr;
     length = static_cast<size_t>(end - index);
     return index;
 }

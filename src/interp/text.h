@@ -24,10 +24,14 @@ char* findOutside(char* text, char c, bool watchBrackets, bool watchParens);
 size_t plainNameLength(const char* p);
 // The whole text is a plain name.
 bool isPlainName(const char* p);
+// An index (between commas) that the full lookup evaluates as an
+// expression, rather than reading a number or a name.
+bool holdsIndexOperator(const char* text);
 // The whole text is «name[index]», both plain names, without blanks.
 bool isElementReference(const char* p);
-// The whole text is «name[index]» with a plain name and an index of
-// names, numbers, blanks and at least one "+", "-" or "*" (operations that
+// The whole text is «name[index]» with a plain name and, other than a
+// plain name alone (isElementReference), one to three indices between
+// commas of names, numbers, blanks, "+", "-" and "*" (operations that
 // cannot fail): the index after its leading blanks, its length in
 // `length`; else null.
 const char* computedIndex(const char* p, size_t& length);

@@ -41,13 +41,6 @@ Variable* byName(Variable* first, const char* name, size_t len)
 
 inline bool isLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-bool holdsIndexOperator(const char* text)
-{
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        if (*p == 0xFE || std::strchr("*+-<>|&=~^/(@%", *p)) return true;
-    return false;
-}
-
 // An evaluated dimension or index: truncated and saturating (a double
 // outside the integers has no defined conversion), NaN refused like a
 // negative number.

@@ -557,6 +557,22 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "end_conditional\nreturn m\nfinish:",
         "declare_variables a[6]: INT\ndeclare_function r(n: INT)\na[3] = 4\na[4] = 10\nconsole_print r(5)\n"
         "jump finish\nr:\nconditional n < 1 then return a[n + 0]\nreturn a[n - 1] + r(n - 1) * 2\nfinish:",
+        // Elements of several indices in kept loops: a product of
+        // matrices, a transpose in place; an index name declared again as
+        // a DOUBLE, and the array again with other dimensions, between
+        // turns.
+        "declare_variables x[3, 3], y[3, 3], z[3, 3], i, j, k, t: INT\ncounted_loop i, 0, 2\ncounted_loop j, 0, 2\n"
+        "x[i, j] = i + j * 2\ny[j, i] = i * 3 - j\nnext_step j\nnext_step i\ncounted_loop i, 0, 2\n"
+        "counted_loop j, 0, 2\ncounted_loop k, 0, 2\nz[i, j] = z[i, j] + x[i, k] * y[k, j]\nnext_step k\n"
+        "next_step j\nnext_step i\ncounted_loop i, 0, 1\ncounted_loop j, i + 1, 2\nt = z[i, j]\n"
+        "z[i, j] = z[j, i]\nz[j, i] = t\nnext_step j\nnext_step i\n"
+        "console_print z[0, 0], z[0, 1], z[1, 0], z[1, 2], z[2, 1], z[2, 2]",
+        "declare_variables m[3, 3], k, t: INT\ncounted_loop i, 0, 2\nconditional i = 1 then free_variables k\n"
+        "conditional i = 1 then declare_variables k: DOUBLE\nm[i, k] = i\nt = t + m[k, i]\nconsole_print t\n"
+        "next_step i",
+        "declare_variables m[2, 5], s: INT\ncounted_loop i, 0, 3\nconditional i = 2 then free_variables m\n"
+        "conditional i = 2 then declare_variables m[5, 2]: INT\nm[i, 1] = i\ns = s + m[1, i - i + 1] * 2 + m[i, 1]\n"
+        "console_print s\nnext_step i",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
@@ -587,6 +603,41 @@ TEST(Caches, ElementsIndexedByExpressionsRunAlike)
                                       "jump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:",
                             element);
             }
+}
+
+// Elements of several indices, and of a number alone, read in an
+// expression, assigned and copied alone as above: names, numbers (octal
+// and hex as the full lookup reads them) and expressions as indices, in
+// and out of range; a DOUBLE name (refused) and a DOUBLE expression
+// (truncated); an INT array as an index; a name of no variable or of a
+// function; more indices than the array has, and more than three.
+TEST(Caches, ElementsOfSeveralIndicesRunAlike)
+{
+    static const char* const elements[] = {
+        "m[1, 2]", "m[i, j]", "m[i - 1, j + 1]", "m[j, i]", "m[0x1, 03]", "m[d, 1]", "m[d + 0, 1]",
+        "m[i, q]", "m[f, 1]", "m[f + 0, 1]", "m[1, 2, 0]", "m[i,j]", "m[ i , j - 2 ]", "m[ia, 1]",
+        "m[1, 2, 3, 4]", "m[n * 1073741824 + 1, 0]", "m[2]", "m[1, ]", "h[i, j - 1]", "h[d * 2, 3]",
+        "h[2, 4]", "e[1, 3]", "e[3, 1]", "c[1, 2, 1]", "c[i - 1, j - 2, 1]", "c[1, 3, 0]", "a[2]", "a[0x3]",
+        "a[010]", "a[0xA]", "g[1 ]", "a[12]", "a[2x]",
+    };
+    static const char* const uses[] = {
+        "counted_loop k, 1, 3\nt = t + @ * 2\nnext_step k\nconsole_print t",
+        "counted_loop k, 1, 3\n@ = k * 5\nnext_step k",
+        "counted_loop k, 1, 3\nt = @\nnext_step k\nconsole_print t",
+    };
+    for (const char* element : elements)
+        for (std::string use : uses) {
+            use.replace(use.find('@'), 1, element);
+            runBothWays("declare_variables m[3, 4], c[2, 3, 2], a[12], ia[2], i, j, n, k, t: INT\n"
+                        "declare_variables h[3, 4], e[4, 2], g[4], d: DOUBLE\ndeclare_function f()\n"
+                        "counted_loop i, 0, 2\ncounted_loop j, 0, 3\nm[i, j] = i * 10 + j\nh[i, j] = i + j / 4\n"
+                        "next_step j\nnext_step i\nc[1, 2, 1] = 5\ne[3, 1] = 3.5\na[2] = 20\na[3] = 30\n"
+                        "a[8] = 80\na[10] = 100\ng[1] = 1.5\nia[0] = 2\nia[1] = 9\ni = 2\nj = 3\nd = 1.5\nn = 4\n" +
+                            use +
+                            "\nconsole_print m[1, 2], m[2, 3], m[0, 1], h[2, 3], c[1, 2, 1], a[2], a[3], a[8], a[10]\n"
+                            "console_print g[1]\njump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:",
+                        element);
+        }
 }
 
 // A return of the current window alone gives no result (0 to the caller),

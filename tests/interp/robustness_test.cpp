@@ -19,7 +19,8 @@ const char* const pieces[] = {
     "<>", "~", "(", ")", "(", ")", "[", "]", ",", ",", "\"", "\"ab\"", "\"a,b\"", " ", "  ", "\t",
     "\xFE\xE0\xE5", "\xFE\xEE\xED", "\xFE", "i", "nolabel", "-(", "((", "))", "\x04\x01", "\x05\x01",
     "\x06\x01", "\x07\x01", "9999999999999999999999", "1e308", "-1",
-    "arr[i + 1]", "arr[a*2-b]", "ia[i - 1]", "ia[ b+a ]",
+    "arr[i + 1]", "arr[a*2-b]", "ia[i - 1]", "ia[ b+a ]", "im[i, b]", "im[1, a - 1]", "im[0x1, 02]", "arr[2]",
+    "im[a, 1, 0]",
 };
 
 std::string randomText(std::mt19937& rng, size_t maxPieces)
@@ -37,10 +38,11 @@ std::unique_ptr<TestOstrin> withVariables()
         std::string name = decl;
         o->defineVariable(name.data(), TypeInt, 1, nullptr);
     }
-    std::string s = "s", arr = "arr[4]", ia = "ia[3]", p = "p";
+    std::string s = "s", arr = "arr[4]", ia = "ia[3]", im = "im[2, 3]", p = "p";
     std::strcpy(o->defineVariable(s.data(), TypeString, 1, nullptr)->data, "hello");
     o->defineVariable(arr.data(), TypeDouble, 1, nullptr);
     o->defineVariable(ia.data(), TypeInt, 1, nullptr);
+    o->defineVariable(im.data(), TypeInt, 1, nullptr);
     o->defineVariable(p.data(), TypePointer, 1, nullptr)->target = o->stdinVar.next;   // any variable
     o->namedConstants["K"] = 7;
     o->errorCode = 0;
