@@ -1551,10 +1551,14 @@ void Compiler::addIndexCode(Operand& o)
         }
         auto compiled = std::make_unique<CompiledExpression>();
         if (!Compiler(*compiled).compile(text, std::strlen(text)) || !compiled->numeric) return;
-        for (const NumberMove& m : compiled->moves)
-            if ((m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber) && m.op != Op::Add &&
-                m.op != Op::Sub && m.op != Op::Mul)
-                return;
+        // Only operations that cannot fail: a division or a remainder by a
+        // number that is no zero (nor truncated to one).
+        for (const NumberMove& m : compiled->moves) {
+            if (m.kind != NumberMove::Operate && m.kind != NumberMove::OperateNumber) continue;
+            const bool byNumber = m.kind == NumberMove::OperateNumber &&
+                                  (m.op == Op::Mod ? std::fabs(m.number) >= 1 : m.op == Op::Div && m.number != 0);
+            if (m.op != Op::Add && m.op != Op::Sub && m.op != Op::Mul && !byNumber) return;
+        }
         parts.push_back(std::move(compiled));
         from = comma + 1;
     }

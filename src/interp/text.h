@@ -31,8 +31,8 @@ bool holdsIndexOperator(const char* text);
 bool isElementReference(const char* p);
 // The whole text is «name[index]» with a plain name and, other than a
 // plain name alone (isElementReference), one to three indices between
-// commas of names, numbers, blanks, "+", "-" and "*" (operations that
-// cannot fail): the index after its leading blanks, its length in
+// commas of names, numbers, blanks, parentheses and the operators "+",
+// "-", "*", "/" and "%": the index after its leading blanks, its length in
 // `length`; else null.
 const char* computedIndex(const char* p, size_t& length);
 

@@ -581,11 +581,13 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
 // in an expression, assigned and copied alone, each three times (the
 // handler's run, then the kept line's): indices in range, truncated from
 // a DOUBLE, negative, past the end, past 32 bits, naming no variable,
-// naming a function, with blanks.
+// naming a function, with blanks; with a division, a remainder and
+// parentheses, by zero too.
 TEST(Caches, ElementsIndexedByExpressionsRunAlike)
 {
-    static const char* const indices[] = {"i + 1",  "i - 3", "d + 1", "d - 2.5", "-d + 2",  "i * 3 - 4",
-                                          "n * 1073741824 + 1", "q + 1", "f + 0", " i+i ", "i - i"};
+    static const char* const indices[] = {
+        "i + 1", "i - 3", "d + 1", "d - 2.5", "-d + 2", "i * 3 - 4", "n * 1073741824 + 1", "q + 1", "f + 0",
+        " i+i ", "i - i", "i % 3", "(i + 1) / 2", "d / 2", "-i % 4 + 3", "i % 0", "i / (1 - 1)", "(i + 1"};
     static const char* const uses[] = {
         "counted_loop k, 1, 3\nt = t + @ * 2\nnext_step k\nconsole_print t",
         "counted_loop k, 1, 3\n@ = k * 5\nnext_step k",

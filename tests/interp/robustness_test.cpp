@@ -20,7 +20,7 @@ const char* const pieces[] = {
     "\xFE\xE0\xE5", "\xFE\xEE\xED", "\xFE", "i", "nolabel", "-(", "((", "))", "\x04\x01", "\x05\x01",
     "\x06\x01", "\x07\x01", "9999999999999999999999", "1e308", "-1",
     "arr[i + 1]", "arr[a*2-b]", "ia[i - 1]", "ia[ b+a ]", "im[i, b]", "im[1, a - 1]", "im[0x1, 02]", "arr[2]",
-    "im[a, 1, 0]",
+    "im[a, 1, 0]", "arr[i % 3]", "ia[(a + 1) / 2]", "ia[b % 0]",
 };
 
 std::string randomText(std::mt19937& rng, size_t maxPieces)
