@@ -753,13 +753,14 @@ public:
 
     std::string program()
     {
-        std::string text = "declare_variables a[6], b[3], s, k, j, w0, w1: INT\ndeclare_variables d: DOUBLE\n"
-                           "a[1] = 3\na[2] = -5\nk = 2\nd = 1.5\n";
+        std::string text = "declare_variables a[6], b[3], m[3, 2], s, k, j, w0, w1: INT\n"
+                           "declare_variables d: DOUBLE\na[1] = 3\na[2] = -5\nm[1, 1] = 4\nk = 2\nd = 1.5\n";
         const bool outer = pick(3) == 0;
         if (outer) text += "counted_loop i, 1, 3\n";
         text += loop(0);
         if (outer) text += "next_step i\n";
-        return text + "console_print s, k, j, w0, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2]\n";
+        return text + "console_print s, k, j, w0, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2]\n"
+                      "console_print m[0, 0], m[1, 0], m[2, 0], m[0, 1], m[1, 1], m[2, 1]\n";
     }
 
 private:
@@ -785,7 +786,8 @@ private:
     {
         static const char* const operands[] = {
             "s", "k", "j", "w0", "a[w0]", "a[k]", "b[w0]", "1", "3", "7", "-1", "(s + 1)", "65536",
-            "1000000000", "s", "j", "a[w0]", "a[w0 + 1]", "b[k - w0]", "a[ 2*j+1 ]", "a[d + w0]"};
+            "1000000000", "s", "j", "a[w0]", "a[w0 + 1]", "b[k - w0]", "a[ 2*j+1 ]", "a[d + w0]", "m[w0, k % 2]",
+            "m[j, 1]", "a[s % 6]", "a[(w0 + 1) / 2]", "m[w0 - 1, (s + 1) % 2]"};
         static const char* const ops[] = {" + ", " - ", " * ", " % ", " < ", " = ", " > ", " + "};
         std::string text = any(operands);
         for (int n = pick(3) + 1; n > 0; --n) text += any(ops) + std::string(any(operands));
@@ -795,8 +797,9 @@ private:
     std::string body(int loopDepth, int depth)
     {
         static const char* const targets[] = {"s", "s", "k", "j", "a[w0]", "a[w0]", "b[w0]", "a[k]", "a[w0 + 1]",
-                                              "b[k - w0]"};
-        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]", "a[2 * w0 - 1]"};
+                                              "b[k - w0]", "m[w0, 1]", "m[k, w0 % 2]", "a[3]"};
+        static const char* const alone[] = {"0", "5", "010", "s", "k", "d", "a[w0]", "b[k]", "a[j]", "a[2 * w0 - 1]",
+                                            "m[w0, j]", "a[4]", "m[k % 3, 0]"};
         std::string text;
         for (int n = pick(3) + 1; n > 0; --n) {
             const int kind = depth > 2 ? 0 : pick(22);
