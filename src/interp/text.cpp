@@ -91,8 +91,8 @@ const char* computedIndex(const char* p, size_t& length)
         const bool word = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
         if (c == ',') {
             if (++commas > 2) return nullptr;
-        } else if (!word && !isBlank(c) && !std::strchr("+-*/%()", c)) {
-            return nullptr;   // the end of the text too
+        } else if (!word && !isBlank(c) && (!c || !std::strchr("+-*/%()", c))) {
+            return nullptr;   // the end of the text too (which strchr would find)
         }
     }
     if (end[1] != 0 || isElementReference(p)) return nullptr;
