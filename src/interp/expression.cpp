@@ -267,6 +267,7 @@ struct NumberMove {
     uint8_t argCount = 0;      // Call: its arguments' places, callArgs[from] on
     uint8_t parts = 1;         // ElementAt: its indices, in places from `from` on
     bool intIndex = false;     // Name: an index alone, which the full lookup takes from an INT only
+    bool refuses = false;      // Operate, OperateNumber in an index: a failure is left to the full lookup
     uint16_t to = 0;
     uint16_t from = 0;         // Copy, Operate, ElementAt (its first index): a place; Constant: its index; Call: above
     uint32_t text = 0;         // Name, ElementAt (the array), Call: the name in the pool
@@ -1551,14 +1552,10 @@ void Compiler::addIndexCode(Operand& o)
         }
         auto compiled = std::make_unique<CompiledExpression>();
         if (!Compiler(*compiled).compile(text, std::strlen(text)) || !compiled->numeric) return;
-        // Only operations that cannot fail: a division or a remainder by a
-        // number that is no zero (nor truncated to one).
-        for (const NumberMove& m : compiled->moves) {
-            if (m.kind != NumberMove::Operate && m.kind != NumberMove::OperateNumber) continue;
-            const bool byNumber = m.kind == NumberMove::OperateNumber &&
-                                  (m.op == Op::Mod ? std::fabs(m.number) >= 1 : m.op == Op::Div && m.number != 0);
-            if (m.op != Op::Add && m.op != Op::Sub && m.op != Op::Mul && !byNumber) return;
-        }
+        for (const NumberMove& m : compiled->moves)
+            if ((m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber) && m.op != Op::Add &&
+                m.op != Op::Sub && m.op != Op::Mul && m.op != Op::Div && m.op != Op::Mod)
+                return;
         parts.push_back(std::move(compiled));
         from = comma + 1;
     }
@@ -1585,6 +1582,9 @@ bool Compiler::addIndexMoves(const Operand& o, uint16_t& spare, uint16_t& first)
         for (NumberMove m : index.moves) {
             m.to = place(m.to);
             if (m.kind == NumberMove::Copy || m.kind == NumberMove::Operate) m.from = place(m.from);
+            // A division by zero is the full lookup's to report, after
+            // whatever it reads first.
+            m.refuses = m.kind == NumberMove::Operate || m.kind == NumberMove::OperateNumber;
             if (m.kind == NumberMove::Name) {
                 const char* name = index.pool.data() + m.text;
                 m.text = addText(name, std::strlen(name));
@@ -1906,6 +1906,7 @@ bool runNumbers(Ostrin& vm, CompiledExpression& code, double& result)
         case NumberMove::Operate:
         case NumberMove::OperateNumber:
             if (const int failed = arithmetic(m.op, at[m.to], m.kind == NumberMove::Operate ? at[m.from] : m.number)) {
+                if (m.refuses) return false;
                 vm.stringResult = false;
                 vm.fail(failed);
                 return true;
@@ -1947,6 +1948,7 @@ void addIntegerMoves(CompiledExpression& code)
     for (const NumberMove& m : code.moves) {
         IntegerMove im;
         im.negate = m.negate;
+        im.refuses = m.refuses;
         im.to = m.to;
         switch (m.kind) {
         case NumberMove::Literal:

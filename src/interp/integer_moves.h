@@ -29,6 +29,7 @@ struct IntegerMove {
     NameSite* site = nullptr;  // Name, Element: the operand's sites; ElementAt, ElementAmong: the array's
     uint16_t move = 0;         // Name, ElementAt, ElementAmong: its numeric move, for a lookup again
     uint8_t parts = 1;         // ElementAmong: its indices, in places from `operand` on
+    bool refuses = false;      // Mod, ModNumber in an index: a remainder by zero is left to the doubles
 };
 
 struct IntegerCode {

@@ -746,6 +746,7 @@ template <class Name, class Element, class ElementAt>
         case IntegerMove::ModNumber: {
             const int32_t y = m.code == IntegerMove::Mod ? at[n] : n;
             if (y == 0) {
+                if (m.refuses) return false;
                 stringResult = false;
                 fail(ErrDivideByZero);
                 return true;

@@ -573,6 +573,11 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables m[2, 5], s: INT\ncounted_loop i, 0, 3\nconditional i = 2 then free_variables m\n"
         "conditional i = 2 then declare_variables m[5, 2]: INT\nm[i, 1] = i\ns = s + m[1, i - i + 1] * 2 + m[i, 1]\n"
         "console_print s\nnext_step i",
+        // Indices divided by a name that comes to zero on a later turn.
+        "declare_variables a[6], n: INT\nn = 3\ncounted_loop k, 1, 4\nn = n - 1\na[k % n] = k\n"
+        "console_print a[0], a[1]\nnext_step k",
+        "declare_variables a[6], n, t, s: INT\nn = 3\nwhile_loop n > -2\nn = n - 1\ns = s + 1\nt = a[s % n]\n"
+        "a[s / n] = t + 1\nend_while",
     };
     for (const char* p : programs) runBothWays(p, "kept lines");
 }
@@ -587,7 +592,8 @@ TEST(Caches, ElementsIndexedByExpressionsRunAlike)
 {
     static const char* const indices[] = {
         "i + 1", "i - 3", "d + 1", "d - 2.5", "-d + 2", "i * 3 - 4", "n * 1073741824 + 1", "q + 1", "f + 0",
-        " i+i ", "i - i", "i % 3", "(i + 1) / 2", "d / 2", "-i % 4 + 3", "i % 0", "i / (1 - 1)", "(i + 1"};
+        " i+i ", "i - i", "i % 3", "(i + 1) / 2", "d / 2", "-i % 4 + 3", "i % 0", "i / (1 - 1)", "(i + 1",
+        "i % n", "(i + 1) / (n - 4)"};
     static const char* const uses[] = {
         "counted_loop k, 1, 3\nt = t + @ * 2\nnext_step k\nconsole_print t",
         "counted_loop k, 1, 3\n@ = k * 5\nnext_step k",
