@@ -577,8 +577,9 @@ private:
     // around one kept assignment, the assignment and the step again.
     int stepLoop(DecodedLine& d);
     // stepLoop's turns of an assignment integerFromCode takes; -1 when
-    // they cannot run so.
-    int integerTurns(DecodedLine& step, DecodedLine& body);
+    // they cannot run so. Out of line: its turns keep their registers
+    // apart from stepLoop's.
+    [[gnu::noinline]] int integerTurns(DecodedLine& step, DecodedLine& body);
     // runDirect for an end_while line: back to the test, and the turns of
     // a loop of integer lines (integerLines).
     int endWhileLine(DecodedLine& d);
@@ -623,7 +624,8 @@ private:
     bool intSource(char* text, KeptMoves::Operand& out);
     // Where a kept target stores now; null when its index is out of range.
     // `Computed`: the target may be an element whose index is an expression
-    // (a loop of one assignment keeps none, and spares itself the check).
+    // (most loops of one assignment have none, and spare themselves the
+    // check).
     template <bool Computed>
     char* keptPlace(const KeptAssignment& a);
     // runIntegerMoves over kept operands: false to hand the line back.
@@ -631,6 +633,10 @@ private:
     // 1 stored, 0 failed with the error set, -1 to hand the line back.
     template <bool Computed>
     int runKeptAssignment(const KeptAssignment& a);
+    // integerTurns' turns, the assignment on line here - 1.
+    template <bool Computed>
+    int keptTurns(const KeptAssignment& a, Variable* counter, uint32_t here);
+    [[gnu::noinline]] int computedTurns(DecodedLine& body, Variable* counter, uint32_t here);
     // The step of counter's counted loop, whose state it holds.
     void advanceCounter(Variable* counter);
     // Console (statements/console.cpp).

@@ -556,11 +556,30 @@ int Ostrin::integerTurns(DecodedLine& step, DecodedLine& body)
     const uint32_t here = lineIndex + 2;
     KeptAssignment a;
     Variable* counter = siteHit(&step.memo.names[0]);
-    if (!counter || counter->indexed || !counter->data || stackLow() || !keepAssignment(body, a)) return -1;
+    if (!counter || counter->indexed || !counter->data || stackLow()) return -1;
+    if (body.memo.shape == ShapeComputed) return computedTurns(body, counter, here);
+    if (!keepAssignment(body, a)) return -1;
+    return keptTurns<false>(a, counter, here);
+}
+
+// The turns of an assignment to an element whose index is computed
+// («m[i, j] = ...»). Out of line: inlined beside the commoner turns, its
+// moves cost theirs their registers.
+int Ostrin::computedTurns(DecodedLine& body, Variable* counter, uint32_t here)
+{
+    KeptAssignment a;
+    KeptMoves target;
+    if (!keepAssignment(body, a, &target)) return -1;
+    return keptTurns<true>(a, counter, here);
+}
+
+template <bool Computed>
+[[gnu::always_inline]] inline int Ostrin::keptTurns(const KeptAssignment& a, Variable* counter, uint32_t here)
+{
     for (;;) {
         lineIndex = here - 1;
         if (outOfLines()) return 0;
-        const int done = runKeptAssignment<false>(a);
+        const int done = runKeptAssignment<Computed>(a);
         if (done < 0) break;
         if (done == 0) return 0;
         lineIndex = here;

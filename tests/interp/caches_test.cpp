@@ -573,6 +573,12 @@ TEST(Caches, KeptLinesRunAsTheirHandlers)
         "declare_variables m[2, 5], s: INT\ncounted_loop i, 0, 3\nconditional i = 2 then free_variables m\n"
         "conditional i = 2 then declare_variables m[5, 2]: INT\nm[i, 1] = i\ns = s + m[1, i - i + 1] * 2 + m[i, 1]\n"
         "console_print s\nnext_step i",
+        // Loops of one assignment to an element whose indices move each
+        // turn, the last past the end.
+        "declare_variables m[3, 3], a[4]: INT\ncounted_loop i, 0, 2\ncounted_loop j, 0, 2\nm[i, j] = i * 3 + j\n"
+        "next_step j\nnext_step i\ncounted_loop j, 0, 5\na[j % 4 + 0] = a[(j + 3) % 4] + j\nnext_step j\n"
+        "console_print m[0, 2], m[1, 1], m[2, 0], m[2, 2], a[0], a[1], a[2], a[3]\ncounted_loop j, 0, 3\n"
+        "m[j, j - 1 + 1] = j * 7\nnext_step j",
         // Indices divided by a name that comes to zero on a later turn.
         "declare_variables a[6], n: INT\nn = 3\ncounted_loop k, 1, 4\nn = n - 1\na[k % n] = k\n"
         "console_print a[0], a[1]\nnext_step k",
