@@ -2229,8 +2229,7 @@ Variable* Ostrin::indexedArray(CompiledExpression& code, uint16_t move)
 
 CompiledExpression* Ostrin::elementCode(const char* ref)
 {
-    size_t length;
-    if (!useCaches || !computedIndex(ref, length)) return nullptr;
+    if (!useCaches || !hasComputedIndex(ref)) return nullptr;
     CompiledExpression* code = compiledForm(ref);
     const bool alone = code && code->numeric && code->operands.size() == 1 && code->operands[0].index &&
                        !code->operands[0].negate;

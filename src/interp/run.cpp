@@ -165,10 +165,7 @@ int Ostrin::collectLabels()
 static bool onlyReadsArguments(const Statement* st)
 {
     const auto readsName = [](const char* text) { return isPlainName(text) || isElementReference(text); };
-    const auto assigned = [&](const char* text) {
-        size_t length;
-        return readsName(text) || computedIndex(text, length);
-    };
+    const auto assigned = [&](const char* text) { return readsName(text) || hasComputedIndex(text); };
     switch (st->opcode) {
     case 3:   // next step
         return st->argCount == 1 && isPlainName(st->args[0]);

@@ -35,6 +35,11 @@ bool isElementReference(const char* p);
 // "-", "*", "/" and "%": the index after its leading blanks, its length in
 // `length`; else null.
 const char* computedIndex(const char* p, size_t& length);
+inline bool hasComputedIndex(const char* p)
+{
+    size_t length;
+    return computedIndex(p, length) != nullptr;
+}
 
 // ASCII-only case-insensitive comparison of names (at most `limit` characters).
 bool sameName(const char* a, const char* b, int limit);

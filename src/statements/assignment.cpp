@@ -436,8 +436,7 @@ AssignShape shapeOf(const Statement* st)
     if (n == 0 || isBlank(value[0]) || isBlank(value[n - 1]) || *valueEnd(value)) return ShapeList;
     if (isPlainName(st->args[0])) return ShapeSingle;
     if (isElementReference(st->args[0])) return ShapeElement;
-    size_t length;
-    return computedIndex(st->args[0], length) ? ShapeComputed : ShapeList;
+    return hasComputedIndex(st->args[0]) ? ShapeComputed : ShapeList;
 }
 
 }  // namespace
@@ -486,7 +485,7 @@ int Ostrin::assignOne(LineMemo& memo, char* target, int cls, char* value, bool l
         }
         // Its full lookup would cut a text that may be lent: the general
         // path copies it first.
-        if (size_t length; cls == ClassVariable && computedIndex(value, length)) {
+        if (cls == ClassVariable && hasComputedIndex(value)) {
             errorCode = before;
             return -1;
         }
