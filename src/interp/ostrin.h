@@ -290,10 +290,10 @@ public:
     static const IntegerCode* integerCodeOf(const CompiledExpression* code);
     // An integral expression's name (its move) looked up again.
     const Variable* integerName(CompiledExpression& code, uint16_t move);
-    // The array of an element whose index is an expression (its move),
+    // The array of an element whose indices are computed (its move),
     // looked up again by its name: null where it holds no number.
     Variable* indexedArray(CompiledExpression& code, uint16_t move);
-    // The compiled form of an element whose index is an expression
+    // The compiled form of an element whose indices are computed
     // (computedIndex), when it compiles to that element alone; else null.
     CompiledExpression* elementCode(const char* ref);
     // Selects the element such a form names, as the full lookup would: its
@@ -606,7 +606,7 @@ private:
     struct KeptAssignment {
         Variable* target;
         const char* targetIndex;   // an element's index; null for a name
-        // An element whose index is an expression: its form's moves, which
+        // An element whose indices are computed: its form's moves, which
         // select it; else null.
         const KeptMoves* targetMoves;
         KeptMoves value;
@@ -614,7 +614,7 @@ private:
     // False when integerFromCode would not take the expression now, or it
     // has more operands than are kept.
     bool keepMoves(CompiledExpression* code, KeptMoves& k);
-    // An element whose index is an expression keeps its moves in `spare`;
+    // An element whose indices are computed keeps its moves in `spare`;
     // without one, such a target is refused.
     bool keepTarget(LineMemo& memo, KeptAssignment& a, KeptMoves* spare = nullptr);
     bool keepAssignment(DecodedLine& d, KeptAssignment& a, KeptMoves* spare = nullptr);
@@ -623,7 +623,7 @@ private:
     // anything else (a label, a missing name, another type).
     bool intSource(char* text, KeptMoves::Operand& out);
     // Where a kept target stores now; null when its index is out of range.
-    // `Computed`: the target may be an element whose index is an expression
+    // `Computed`: the target may be an element whose indices are computed
     // (most loops of one assignment have none, and spare themselves the
     // check).
     template <bool Computed>

@@ -158,7 +158,7 @@ int Ostrin::collectLabels()
 // are lent rather than copied. A name with an index expression is cut at
 // its bracket while the index runs, so only plain names and «name[index]»
 // with a plain index qualify where a handler looks a name up; and an
-// assignment's element whose index is an expression, which its handler
+// assignment's element whose indices are computed, which its handler
 // selects by its compiled form or else looks up in its own copy
 // (ownArguments). Every line lent runs directly (runDirect), which must
 // know its statement.
@@ -489,7 +489,7 @@ bool Ostrin::keepTarget(LineMemo& memo, KeptAssignment& a, KeptMoves* spare)
 bool Ostrin::keepAssignment(DecodedLine& d, KeptAssignment& a, KeptMoves* spare)
 {
     LineMemo& memo = d.memo;
-    // A copy of an element whose index is an expression runs its form, as
+    // A copy of an element whose indices are computed runs its form, as
     // assignOne runs it.
     const int cls = d.argClass[1];
     if (d.opcode != 20 || (cls != ClassExpression && cls != ClassVariable) || !isNumericCode(memo.code)) return false;
@@ -673,7 +673,7 @@ int Ostrin::integerLines(uint32_t first, uint32_t end, Variable* counter)
         KeptAssignment a;
     } kept[MaxLines], branches[MaxBranches];
     uint32_t branchCount = 0, targetCount = 0;
-    KeptMoves targets[MaxTargets];   // of targets whose index is an expression
+    KeptMoves targets[MaxTargets];   // of targets whose indices are computed
     const auto spareTarget = [&] { return targetCount < MaxTargets ? &targets[targetCount] : nullptr; };
     const auto counted = [&](bool kept, const KeptAssignment& a) {
         if (kept && a.targetMoves) ++targetCount;

@@ -146,7 +146,7 @@ struct KeptBranch;
 struct LineMemo {
     NameSite names[2];
     // The compiled form of the line's expression; of an assignment's value
-    // too when it is an element whose index is an expression, copied alone.
+    // too when it is an element whose indices are computed, copied alone.
     CompiledExpression* code;
     CompiledExpression* target;   // an assignment's target «name[expression]», compiled
     uint8_t shape;   // the handler's own reading of the text; 0 = not yet
@@ -156,7 +156,7 @@ struct LineMemo {
 
 // An assignment line's shape, which its handler reads once into its memo:
 // one value into a plain name, into «name[index]» with a plain index, or
-// into an element whose index is an expression (computedIndex); anything
+// into an element whose indices are computed (computedIndex); anything
 // else is a list.
 enum AssignShape : uint8_t { ShapeUnknown, ShapeSingle, ShapeElement, ShapeList, ShapeComputed };
 
