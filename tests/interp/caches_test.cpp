@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/harness.h"
 
@@ -840,6 +841,113 @@ private:
     std::mt19937 rng;
 };
 
+// Random programs of subroutine calls, where the frames kept for reuse,
+// the versions calls give the chains and the names found at each level of
+// a recursion must change nothing: a recursion on a parameter, functions
+// that call those declared before them (so every run ends), from
+// expressions, call statements and loops; parameters named like program
+// variables, locals declared and freed inside calls, a string passed by
+// reference.
+class CallMaker {
+public:
+    using Names = std::vector<std::string>;
+    explicit CallMaker(unsigned seed) : rng(seed) {}
+
+    std::string program()
+    {
+        std::string text = "declare_variables g, h, n: INT\ndeclare_variables x: DOUBLE\n"
+                           "declare_variables sv: STRING\ndeclare_function r(n: INT, x: DOUBLE)\n"
+                           "declare_function q(n: INT)\ndeclare_function m(k: INT, x: INT)\n"
+                           "declare_function l(n: INT, s: STRING)\nsv = \"z\"\nx = 1.5\ng = " +
+                           std::to_string(pick(9) - 3) + "\nh = " + std::to_string(pick(6)) + "\nn = " +
+                           std::to_string(pick(5)) + "\n";
+        const Names outside = {"g", "h", "n", "x"};
+        for (int k = pick(5) + 2; k > 0; --k) text += statement(outside, outside, false, "rrqml", "k0");
+        text += "console_print g, h, n, x\njump finish\n";
+        // r only calls itself, one level down; each function calls those above it.
+        text += "r:\nconditional n <= 0 then return x + " + any({"g", "h", "1", "n"}) + "\n" +
+                body({"n", "x"}, "", {"x"}, "kr") + "return r(n - 1, x " + any({"+", "-", "*"}) + " " +
+                any({"n", "g", "2"}) + ") + " + any({"n", "x", "g", "h"}) + "\n";
+        text += "q:\n" + body({"n"}, "r", {"n"}, "kq") + "return " + numeric({"n", "g", "h", "x"}) + "\n";
+        text += "m:\nconditional k > 0 then return m(k - 1, x + k) * " + any({"2", "x", "k"}) + "\n" +
+                body({"k", "x"}, "rq", {"k", "x"}, "km") + "return x\n";
+        text += "l:\nconsole_print s, n\ns = s + \"y\"\n" + body({"n"}, "rqm", {"n"}, "kl") + "return n + " +
+                any({"g", "1"}) + "\n";
+        return text + "finish:\nconsole_print g, h, n, x, sv\n";
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+    std::string any(const Names& items) { return items[pick(static_cast<int>(items.size()))]; }
+
+    std::string numeric(const Names& names)
+    {
+        const auto operand = [&] { return pick(3) ? any(names) : std::to_string(pick(9) - 2); };
+        std::string text = operand();
+        for (int n = pick(3); n > 0; --n) text += any({" + ", " - ", " * ", " % ", " < ", " = ", " / "}) + operand();
+        return text;
+    }
+
+    // A call of one of `callable` (their letters).
+    std::string call(const Names& names, const std::string& callable)
+    {
+        switch (callable[pick(static_cast<int>(callable.size()))]) {
+        case 'r': return "r(" + std::to_string(pick(6)) + ", " + numeric(names) + ")";
+        case 'q': return "q(" + numeric(names) + ")";
+        case 'm': return "m(" + std::to_string(pick(4)) + ", " + any(names) + ")";
+        default: return "l(" + numeric(names) + ", " + any({"\"a\"", "\"\"", "sv", "sv"}) + ")";
+        }
+    }
+
+    std::string expression(const Names& names, const std::string& callable)
+    {
+        if (callable.empty() || pick(3) == 0) return numeric(names);
+        std::string text = call(names, callable);
+        if (pick(5) < 2) text += any({" + ", " - ", " * "}) + call(names, callable);
+        return text;
+    }
+
+    // Each function counts its loops with a variable of its own: a call from
+    // a loop never moves the loop's counter.
+    std::string statement(const Names& names, const Names& targets, bool inside, const std::string& callable,
+                          const std::string& counter)
+    {
+        const std::string t = any(targets);
+        const int kind = pick(inside ? 13 : 9);
+        switch (kind) {
+        case 0: case 1: case 2: return t + " = " + expression(names, callable) + "\n";
+        case 3: return "console_print " + expression(names, callable) + ", " + any(names) + "\n";
+        case 4:
+            return "conditional " + numeric(names) + " then " + t + " = " + expression(names, callable) + " else " +
+                   t + " = " + numeric(names) + "\n";
+        case 5:
+            if (callable.find('q') == std::string::npos) return t + " = " + numeric(names) + "\n";
+            return "call q, " + numeric(names) + "\nconsole_print SYSTEM_INT0, SYSTEM_DOUBLE0\n";
+        case 6:
+            return "counted_loop " + counter + ", 1, " + std::to_string(pick(4)) + "\n" + t + " = " + t + " + " +
+                   expression(names, callable) + "\nnext_step " + counter + "\n";
+        case 9: return "declare_variables t" + std::to_string(pick(2)) + ": " + any({"INT", "DOUBLE"}) + "\n";
+        case 10: return "free_variables t" + std::to_string(pick(2)) + "\n";
+        case 11: return "console_print t0 + " + any(names) + "\n";
+        case 12: return "conditional " + numeric(names) + " then return " + numeric(names) + "\n";
+        default: return t + " = " + numeric(names) + "\n";
+        }
+    }
+
+    std::string body(const Names& params, const std::string& callable, const Names& ownTargets,
+                     const std::string& counter)
+    {
+        Names names = params, targets = {"g", "h"};
+        names.insert(names.end(), {"g", "h"});
+        targets.insert(targets.end(), ownTargets.begin(), ownTargets.end());
+        std::string text;
+        for (int n = pick(3); n > 0; --n) text += statement(names, targets, true, callable, counter);
+        return text;
+    }
+
+    std::mt19937 rng;
+};
+
 // How many of `count` programs from `maker` finished and failed, each run
 // both ways; it stops at the first that differs (one report is enough).
 struct Endings {
@@ -864,6 +972,15 @@ TEST(Caches, RandomIntegerLoopsRunAlike)
     // Both endings are well represented (about 600 and 400).
     EXPECT_GT(e.finished, 200);
     EXPECT_GT(e.failed, 100);
+}
+
+TEST(Caches, RandomCallsRunAlike)
+{
+    CallMaker maker(2027);
+    const Endings e = runMadePrograms(maker, 1000, "calls");
+    // Both endings are well represented.
+    EXPECT_GT(e.finished, 300);
+    EXPECT_GT(e.failed, 250);
 }
 
 TEST(Caches, RandomProgramsRunAlike)
