@@ -292,6 +292,12 @@ TEST(Caches, RememberedNamesFollowTheChains)
         "declare_variables t: STRING\ndeclare_function g(x: STRING, n: INT)\nt = \"ab\"\ncounted_loop i, 1, 3\n"
         "console_print g(t, i), g(\"c\", i * 2)\nt = t + \"x\"\nnext_step i\njump finish\ng:\nconsole_print x, n\n"
         "return n + size_of(x)\nfinish:",
+        // A call frees a program variable its caller read before the call,
+        // and declares another that may take its record: the caller's next
+        // read of the name finds it gone.
+        "declare_variables g: INT\ndeclare_function f(n: INT)\ng = 5\ncounted_loop i, 1, 3\n"
+        "console_print g + i, f(i), g + 1\nnext_step i\njump finish\nf:\nconditional n = 2 then free_variables g\n"
+        "conditional n = 2 then declare_variables z: INT\nconditional n = 2 then z = 77\nreturn n\nfinish:",
     };
     for (const char* p : programs) runBothWays(p, "remembered names");
 }
