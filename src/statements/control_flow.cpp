@@ -187,7 +187,7 @@ void shapeParameter(Variable* p, const Variable* decl)
 // record's name changes once given (a kept parameter keeps its own, a head
 // has none), and its library name is only ever set on a new external
 // function's record, which no frame keeps (keepOrFreeFrame checks).
-void clearKeptRecord(Variable* p, const Variable* decl)
+void remakeKeptRecord(Variable* p, const Variable* decl)
 {
     p->prev = p->next = p->members = p->target = nullptr;
     p->data = p->base = nullptr;
@@ -204,7 +204,7 @@ void clearKeptRecord(Variable* p, const Variable* decl)
     p->dims[0] = p->dims[1] = p->dims[2] = 0;
 }
 // Every field above and the two it leaves: a field added to the record
-// must be cleared there too.
+// must be set there too.
 static_assert(offsetof(Variable, local) + sizeof(Variable::local) == sizeof(Variable) &&
               offsetof(Variable, library) + sizeof(Variable::library) == offsetof(Variable, dims) &&
               offsetof(Variable, prev) == sizeof(Variable::name));
@@ -544,12 +544,12 @@ Variable* Ostrin::takeKeptFrame(Variable* decls, Variable*& last)
     if (!head) return nullptr;
     decls->target = head->target;
     Variable* p = head->next;
-    clearKeptRecord(head, nullptr);
+    remakeKeptRecord(head, nullptr);
     head->borrowed = 1;
     last = head;
     for (const Variable* d = decls->next; d; d = d->next) {
         Variable* next = p->next;
-        clearKeptRecord(p, d);
+        remakeKeptRecord(p, d);
         p->data = p->local;
         append(last, p);
         p = next;
