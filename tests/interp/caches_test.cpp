@@ -919,7 +919,7 @@ private:
                           const std::string& counter)
     {
         const std::string t = any(targets);
-        const int kind = pick(inside ? 13 : 9);
+        const int kind = pick(inside ? 14 : 9);
         switch (kind) {
         case 0: case 1: case 2: return t + " = " + expression(names, callable) + "\n";
         case 3: return "console_print " + expression(names, callable) + ", " + any(names) + "\n";
@@ -936,6 +936,9 @@ private:
         case 10: return "free_variables t" + std::to_string(pick(2)) + "\n";
         case 11: return "console_print t0 + " + any(names) + "\n";
         case 12: return "conditional " + numeric(names) + " then return " + numeric(names) + "\n";
+        // A program variable freed by a call, and one declared that may
+        // take its record: the caller must not find it where it was.
+        case 13: return "conditional " + numeric(names) + " then free_variables h\ndeclare_variables u: INT\nu = 9\n";
         default: return t + " = " + numeric(names) + "\n";
         }
     }
