@@ -364,7 +364,9 @@ private:
               NameSite* labelSite = nullptr);
     bool writeArgument(Statement* st, const Value& v);
     bool formatArgument(const Value& v, char* a, int& cls);
-    bool callSubroutine(Variable* label, const Value* args, int argCount, Value& out);
+    bool callSubroutine(Variable* label, const Value* args, int argCount, Variable*& result);
+    [[gnu::always_inline]] bool runSubroutine(Variable* label, CallArguments& source, Variable*& result);
+    Variable* subroutineAt(NameSite* site, int argCount);
     friend class ValueArguments;
     bool newText(const char* src, size_t length, Value& v);
     bool setStringResult(const Value& v);
@@ -980,7 +982,14 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     }
     const Ostrin::Handler handler = vm.handlerFor(opcode);
     if (!handler) return fail(ErrMalformed);
-    if (label && opcode == OpCallLabel) return callSubroutine(label, args, argCount, out);
+    if (label && opcode == OpCallLabel) {
+        Variable* result;
+        if (!callSubroutine(label, args, argCount, result)) return false;
+        if (result) return valueOf(result, out);
+        out = Value{};
+        out.kind = Kind::Number;
+        return true;
+    }
 
     Statement* st = vm.newStatement(MaxArgs);
     if (!st) {
@@ -1093,24 +1102,78 @@ private:
 
 // Runs a subroutine label as a function: its arguments go straight to its
 // parameters, without a statement of texts in between.
-bool Evaluator::callSubroutine(Variable* label, const Value* args, int argCount, Value& out)
+bool Evaluator::callSubroutine(Variable* label, const Value* args, int argCount, Variable*& result)
 {
     // A name too long for an argument text fails before the call, as
     // writing the texts did.
     for (int i = 0; i < argCount; ++i)
         if (args[i].kind == Kind::Name && nameTooLong(args[i])) return fail(ErrMalformed);
     ValueArguments source(*this, args, argCount);
+    return runSubroutine(label, source, result);
+}
+
+// The numbers of a call move's arguments, read as ValueArguments reads
+// numbers, without a value made for each first.
+class NumberArguments final : public CallArguments {
+public:
+    NumberArguments(Evaluator& ev, const double* at, const uint16_t* places, int n)
+        : ev(ev), at(at), places(places), n(n)
+    {
+    }
+    int count() const override { return n; }
+    bool read(int k, ArgValue& out) override
+    {
+        Value v{};
+        v.kind = Kind::Number;
+        v.number = at[places[k]];
+        return ValueArguments(ev, &v, 1).read(0, out);
+    }
+    bool known(int k, const Variable*& var, int32_t& whole) override
+    {
+        var = nullptr;
+        return wholeInt32(at[places[k]], whole);
+    }
+
+private:
+    Evaluator& ev;
+    const double* at;
+    const uint16_t* places;
+    int n;
+};
+
+// The subroutine a call of argCount arguments names, where call() would take
+// it straight to callSubroutine: found where it was (site), a LABEL of this
+// program. Null: call() decides.
+Variable* Evaluator::subroutineAt(NameSite* site, int argCount)
+{
+    Variable* label = vm.siteOrFrameHit(site);
+    return label && label->type == TypeLabel && !label->external && argCount + 1 <= MaxArgs &&
+                   vm.handlerFor(OpCallLabel)
+               ? label
+               : nullptr;
+}
+
+// The number a subroutine's result holds, as valueOf reads it (none reads
+// as 0); false for a text.
+inline bool resultNumber(const Variable* result, double& x)
+{
+    if (result && result->type == TypeString) return false;
+    x = result && result->data ? numberIn(result) : 0;
+    return true;
+}
+
+// callSubroutine after its arguments' checks, up to the variable that
+// holds the result: null for none, which reads as 0 (a subroutine that ran
+// off the end of the program). False with the error set.
+inline bool Evaluator::runSubroutine(Variable* label, CallArguments& source, Variable*& result)
+{
     uint32_t resultType = NoResult;
     const bool done = vm.callSubroutine(label, source, resultType);
     // A string expression the subroutine evaluated last says nothing of the
     // evaluation still running here, which sets the flag when it finishes.
     vm.stringResult = false;
     if (vm.errorCode) return false;
-    // A subroutine that ran off the end of the program leaves no value: 0.
-    Variable* result = done ? vm.resultVariable(resultType) : nullptr;
-    if (result) return valueOf(result, out);
-    out = Value{};
-    out.kind = Kind::Number;
+    result = done ? vm.resultVariable(resultType) : nullptr;
     return true;
 }
 
@@ -1769,10 +1832,18 @@ double Evaluator::runCall(CompiledExpression& code)
         args[k] = Value{};
         if (!produce(code, code.operands[group.firstOperand + k], nullptr, args[k])) return 0;
     }
+    NameSite* site = call.plain ? &call.site[0] : nullptr;
     Value result{};
-    if (!this->call(code.pool.data() + call.text, nullptr, args, call.argCount, result,
-                    call.plain ? &call.site[0] : nullptr))
+    // A subroutine found where it was: its number read from where it is held.
+    if (Variable* label = subroutineAt(site, call.argCount)) {
+        Variable* held;
+        if (!callSubroutine(label, args, call.argCount, held)) return 0;
+        double x;
+        if (resultNumber(held, x)) return x;
+        if (!valueOf(held, result)) return 0;
+    } else if (!this->call(code.pool.data() + call.text, nullptr, args, call.argCount, result, site)) {
         return 0;
+    }
     return finishValue(result) ? result.number : 0;
 }
 
@@ -2066,6 +2137,24 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
             clearText(m.to);
             continue;
         case NumberMove::Call: {
+            // Numbers to a subroutine found before, the commonest call,
+            // go to its parameters from their places.
+            const uint16_t* places = code.callArgs.data() + m.from;
+            bool numbers = true;
+            for (int i = 0; i < m.argCount; ++i) numbers = numbers && !textAt(places[i]);
+            if (Variable* label = numbers ? subroutineAt(m.site, m.argCount) : nullptr) {
+                NumberArguments source(*this, at, places, m.argCount);
+                Variable* result;
+                if (!runSubroutine(label, source, result)) return true;
+                if (resultNumber(result, at[m.to])) {
+                    clearText(m.to);
+                    continue;
+                }
+                Value v;
+                if (!valueOf(result, v)) return true;
+                put(m.to, v);
+                continue;
+            }
             Value args[MaxCallMoveArgs];
             for (int i = 0; i < m.argCount; ++i) args[i] = valueAt(code.callArgs[m.from + i]);
             Value v{};

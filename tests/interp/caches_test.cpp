@@ -759,6 +759,50 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
     }
 }
 
+// Calls run again where their subroutine was found before, each line three
+// turns: the first finds the label, the later ones take it from the site,
+// with their numbers passed from their places and their results read from
+// where they are held. The values of every result type, none, a text, and
+// arguments that an INT cannot take whole, the same both ways.
+TEST(Caches, CallsFoundBeforeGiveTheirValues)
+{
+    const struct {
+        const char* line;
+        const char* output;
+        int error;
+    } cases[] = {
+        {"console_print f(2, 3) + f(1, 1)", "10 \n10 \n10 \ne\n", 0},
+        {"console_print f(a, i)", "5 \n6 \n7 \ne\n", 0},
+        {"console_print t(i) + t(5)", "tbig\ntbig\nbigbig\ne\n", 0},
+        {"console_print t(i)", "t\nt\nbig\ne\n", 0},
+        {"console_print n(i) + 1", "1 \n1 \n1 \ne\n", 0},
+        {"console_print n(i)", "0 \n0 \n0 \ne\n", 0},
+        {"console_print d(1.5) * i", " 1.50\n3 \n 4.50\ne\n", 0},
+        {"console_print f(1.5, 2.5)", "4 \n4 \n4 \ne\n", 0},
+        {"console_print w(i) + 1", " 1.25\n 1.25\n 1.25\ne\n", 0},
+        {"console_print f(3000000000, 0) * 1", "-2589934592 \n-2589934592 \n-2589934592 \ne\n", 0},
+        {"console_print e(i) + 1", "e\n1 \n", 0},
+        {"console_print s(i) + \"!\"", "", ErrType},
+        {"console_print v(1) + 1", "", ErrMalformed},
+    };
+    for (const auto& c : cases) {
+        const std::string source =
+            "declare_variables a, v: INT\ndeclare_variables fl: FLOAT\ndeclare_function f(x: INT, y: INT)\n"
+            "declare_function t(x: INT)\ndeclare_function n(x: INT)\ndeclare_function d(x: DOUBLE)\n"
+            "declare_function s(x: STRING)\ndeclare_function w(x: INT)\ndeclare_function e(x: INT)\n"
+            "a = 2\nfl = 0.25\ncounted_loop i, 1, 3\n" + std::string(c.line) +
+            "\nnext_step i\njump finish\nf:\nreturn x * 2 + y\nt:\nconditional x > 2 then return \"big\"\n"
+            "return \"t\"\nn:\nreturn\nd:\nreturn x\ns:\nreturn x\nw:\nreturn fl\nfinish:\n"
+            "e:\nconsole_print \"e\"";   // the program ends through e, which a call runs off the end
+        const RunResult r = runBothWays(source, c.line);
+        EXPECT_EQ(c.output, r.output) << c.line;
+        EXPECT_EQ(c.error, r.error) << c.line;
+        if (c.error) {
+            EXPECT_EQ(13, r.line) << c.line;
+        }
+    }
+}
+
 // Random while and counted loops of integer lines, the loops whose turns
 // run together: INT names and elements in every operation, block and
 // inline conditionals with elses, numbers stored, names and elements copied,
