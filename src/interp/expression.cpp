@@ -1924,9 +1924,11 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
 // where it was found before or holds no number.
 [[gnu::always_inline]] inline bool loadName(Ostrin& vm, CompiledExpression& code, const NumberMove& m, double& x)
 {
-    // Most names are INT scalars found where they were: read at once.
+    // Most names are INT scalars found where they were, or at their place
+    // in this level of a recursion: read at once.
     const Variable* known = m.site->var;
-    if (known && m.site->version == vm.chainVersion && known->type == TypeInt && !known->indexed && known->data) {
+    if (!known || m.site->version != vm.chainVersion) known = vm.frameHitCall(*m.site);
+    if (known && known->type == TypeInt && !known->indexed && known->data) {
         int32_t i;
         std::memcpy(&i, known->data, 4);
         x = i;
@@ -2307,6 +2309,8 @@ const IntegerCode* Ostrin::integerCodeOf(const CompiledExpression* code)
 
 const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
 {
+    // Another level of a recursion found it, the commonest miss.
+    if (const Variable* v = frameHit(*code.moves[move].site); v && !v->indexed && v->data) return v;
     Variable* var = numberVariable(*this, code, code.moves[move]);
     return var ? selectWhole(var) : nullptr;
 }

@@ -230,7 +230,32 @@ public:
         if (Variable* v = siteHit(site)) return v;
         return site ? frameHit(*site) : nullptr;
     }
-    Variable* frameHit(NameSite& site);
+    // A site filled in another call of the running subroutine, while this
+    // call's chain is as it began (nothing defined or freed in it since):
+    // the parameter at the same place of this frame, or the same variable
+    // outside when nothing outside the calls changed since. Inline: the
+    // levels of a recursion ask it for each name they read.
+    Variable* frameHit(NameSite& site)
+    {
+        // A site with a subroutine has a place (fillSite); its variable is
+        // cleared where it must not be used (rememberElement).
+        if (site.label != frame.label || !site.label || !site.var || chainVersion != frame.version ||
+            errorCode || !useCaches || runningChain() != frame.params)
+            return nullptr;
+        Variable* v = site.var;
+        if (site.place == OutsideFrame) {
+            if (site.outside != outsideChanges) return nullptr;
+        } else {
+            v = frame.params;
+            for (uint32_t k = 0; v && k < site.place; ++k) v = v->next;
+            if (!v) return nullptr;
+        }
+        site.var = v;
+        site.version = chainVersion;
+        return v;
+    }
+    // frameHit as a call, where inlining it would cost a hot loop registers.
+    [[gnu::noinline]] Variable* frameHitCall(NameSite& site) { return frameHit(site); }
     void fillSite(NameSite& site, Variable* v);
     // `confined`: the chain is the running call's own (see chainsChanged).
     void freeVariables(Variable* chain, bool stopAtBorrowed, bool confined = false);

@@ -389,28 +389,6 @@ void Ostrin::fillSite(NameSite& site, Variable* v)
     site.outside = outsideChanges;
 }
 
-// A site filled in another call of the running subroutine, while this
-// call's chain is as it began (nothing defined or freed in it since): the
-// parameter at the same place of this frame, or the same variable outside
-// when nothing outside the calls changed since.
-Variable* Ostrin::frameHit(NameSite& site)
-{
-    if (!site.place || !site.var || errorCode || !useCaches || site.label != frame.label ||
-        chainVersion != frame.version || runningChain() != frame.params)
-        return nullptr;
-    Variable* v = site.var;
-    if (site.place == OutsideFrame) {
-        if (site.outside != outsideChanges) return nullptr;
-    } else {
-        v = frame.params;
-        for (uint32_t k = 0; v && k < site.place; ++k) v = v->next;
-        if (!v) return nullptr;
-    }
-    site.var = v;
-    site.version = chainVersion;
-    return v;
-}
-
 // findVariable past its site.
 Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
