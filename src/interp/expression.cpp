@@ -2143,7 +2143,7 @@ bool Evaluator::runMoves(CompiledExpression& code, double& result)
             // go to its parameters from their places.
             const uint16_t* places = code.callArgs.data() + m.from;
             bool numbers = true;
-            for (int i = 0; i < m.argCount; ++i) numbers = numbers && !textAt(places[i]);
+            for (int i = 0; isText && i < m.argCount; ++i) numbers = numbers && !textAt(places[i]);
             if (Variable* label = numbers ? subroutineAt(m.site, m.argCount) : nullptr) {
                 NumberArguments source(*this, at, places, m.argCount);
                 Variable* result;
