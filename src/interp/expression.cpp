@@ -287,6 +287,9 @@ struct CompiledExpression {
     // «f(a, b, ...)» alone, each argument a literal, string or name without
     // a minus: run without walking the levels (Evaluator::runCall).
     bool singleCall = false;
+    // A single call whose arguments are all literal numbers and plain names:
+    // a subroutine found before binds them from their operands.
+    bool plainArgs = false;
     // Numbers, names and operators as for `numeric`, and calls whose
     // arguments are numbers, with no name read at or after the first level
     // that calls: run as moves (runCallMoves), a call's value that is not
@@ -368,6 +371,7 @@ private:
     [[gnu::always_inline]] bool runSubroutine(Variable* label, CallArguments& source, Variable*& result);
     Variable* subroutineAt(NameSite* site, int argCount);
     friend class ValueArguments;
+    friend class OperandArguments;
     bool newText(const char* src, size_t length, Value& v);
     bool setStringResult(const Value& v);
 
@@ -1141,6 +1145,49 @@ private:
     int n;
 };
 
+// The arguments of a single call of literal numbers and plain names
+// (plainArgs), read from their operands as ValueArguments reads the values
+// produce() would make of them.
+class OperandArguments final : public CallArguments {
+public:
+    OperandArguments(Evaluator& ev, CompiledExpression& code, const Operand* args, int n)
+        : ev(ev), code(code), args(args), n(n)
+    {
+    }
+    int count() const override { return n; }
+    bool read(int k, ArgValue& out) override
+    {
+        const Operand& o = args[k];
+        Value v{};
+        if (o.type == Operand::Literal) {
+            v.kind = Kind::Number;
+            v.number = o.number;
+        } else {
+            v.kind = Kind::Name;
+            v.text = code.pool.data() + o.text;
+            v.length = o.length;
+            v.site = const_cast<NameSite*>(&o.site[0]);
+        }
+        return ValueArguments(ev, &v, 1).read(0, out);
+    }
+    bool known(int k, const Variable*& var, int32_t& whole) override
+    {
+        const Operand& o = args[k];
+        if (o.type == Operand::Literal) {
+            var = nullptr;
+            return wholeInt32(o.number, whole);
+        }
+        var = ev.vm.siteOrFrameHit(const_cast<NameSite*>(&o.site[0]));
+        return var != nullptr;
+    }
+
+private:
+    Evaluator& ev;
+    CompiledExpression& code;
+    const Operand* args;
+    int n;
+};
+
 // The subroutine a call of argCount arguments names, where call() would take
 // it straight to callSubroutine: found where it was (site), a LABEL of this
 // program. Null: call() decides.
@@ -1268,6 +1315,7 @@ private:
     bool numbersAndCalls() const;
     bool addMoves();
     bool isSingleCall() const;
+    bool plainArguments() const;
     uint32_t addText(const char* from, size_t length);
     void addIndexCode(Operand& o);
     bool addIndexMoves(const Operand& o, uint16_t& spare, uint16_t& first);
@@ -1303,6 +1351,7 @@ bool Compiler::compile(const char* text, size_t length)
             if (*end == ')') return false;
             code.levels.push_back(lv);
             code.singleCall = isSingleCall();
+            code.plainArgs = code.singleCall && plainArguments();
             code.numeric = onlyNumbers() && addMoves();
             if (code.numeric) addIntegerMoves(code);
             code.callMoves = !code.numeric && !code.singleCall && numbersAndCalls() && addMoves();
@@ -1408,6 +1457,18 @@ bool Compiler::isSingleCall() const
         const Operand& a = code.operands[group.firstOperand + k];
         const bool direct = a.type == Operand::Literal || a.type == Operand::String || a.type == Operand::Name;
         if (!direct || a.negate || code.argSlots[call.firstArg + k] != group.firstSlot + k) return false;
+    }
+    return true;
+}
+
+// The single call's arguments (its group's operands) are literal numbers
+// and plain names.
+bool Compiler::plainArguments() const
+{
+    const CompiledLevel& group = code.levels[0];
+    for (int k = 0; k < group.operandCount; ++k) {
+        const Operand& a = code.operands[group.firstOperand + k];
+        if (a.type != Operand::Literal && !(a.type == Operand::Name && a.plain && !a.element)) return false;
     }
     return true;
 }
@@ -1826,25 +1887,38 @@ double Evaluator::runCall(CompiledExpression& code)
     vm.stringResult = false;
     const CompiledLevel& group = code.levels[0];
     Operand& call = code.operands[code.levels[1].firstOperand];
-    // The arguments are the group's operands in order (isSingleCall).
-    Value args[MaxArgs];
-    for (int k = 0; k < call.argCount; ++k) {
-        args[k] = Value{};
-        if (!produce(code, code.operands[group.firstOperand + k], nullptr, args[k])) return 0;
-    }
     NameSite* site = call.plain ? &call.site[0] : nullptr;
+    // A subroutine found where it was: its number is read from where it is
+    // held, and literal numbers and plain names go to it from their
+    // operands (the commonest call).
+    Variable* const label = subroutineAt(site, call.argCount);
+    Variable* held = nullptr;
     Value result{};
-    // A subroutine found where it was: its number read from where it is held.
-    if (Variable* label = subroutineAt(site, call.argCount)) {
-        Variable* held;
+    if (label && code.plainArgs) {
+        const Operand* operands = &code.operands[group.firstOperand];
+        // A name too long for an argument text fails before the call, as
+        // in callSubroutine.
+        for (int k = 0; k < call.argCount; ++k)
+            if (operands[k].type == Operand::Name && operands[k].length >= static_cast<uint32_t>(ArgSize))
+                return fail(ErrMalformed), 0;
+        OperandArguments source(*this, code, operands, call.argCount);
+        if (!runSubroutine(label, source, held)) return 0;
+    } else {
+        // The arguments are the group's operands in order (isSingleCall).
+        Value args[MaxArgs];
+        for (int k = 0; k < call.argCount; ++k) {
+            args[k] = Value{};
+            if (!produce(code, code.operands[group.firstOperand + k], nullptr, args[k])) return 0;
+        }
+        if (!label) {
+            if (!this->call(code.pool.data() + call.text, nullptr, args, call.argCount, result, site)) return 0;
+            return finishValue(result) ? result.number : 0;
+        }
         if (!callSubroutine(label, args, call.argCount, held)) return 0;
-        double x;
-        if (resultNumber(held, x)) return x;
-        if (!valueOf(held, result)) return 0;
-    } else if (!this->call(code.pool.data() + call.text, nullptr, args, call.argCount, result, site)) {
-        return 0;
     }
-    return finishValue(result) ? result.number : 0;
+    double x;
+    if (resultNumber(held, x)) return x;
+    return valueOf(held, result) && finishValue(result) ? result.number : 0;
 }
 
 double Evaluator::run(CompiledExpression& code)

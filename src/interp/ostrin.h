@@ -345,7 +345,10 @@ public:
     // Runs the subroutine at label with the given arguments, as a call
     // statement naming it does; its result's type goes to resultType.
     // False on an error, and without one when the lines ran out.
-    bool callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
+    bool callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
+    {
+        return pushCallFrame() && enterSubroutine(label, args, resultType);
+    }
     // The system variable that a resultType names, or null for none.
     Variable* resultVariable(uint32_t resultType) const;
 

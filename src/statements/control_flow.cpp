@@ -636,11 +636,6 @@ Statement* Ostrin::call(Statement* st)
     return enterSubroutine(label, args, st->resultType) ? st : nullptr;
 }
 
-bool Ostrin::callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
-{
-    return pushCallFrame() && enterSubroutine(label, args, resultType);
-}
-
 // The call after its frame is pushed and its label found.
 bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
 {
