@@ -1462,13 +1462,15 @@ bool Compiler::isSingleCall() const
 }
 
 // The single call's arguments (its group's operands) are literal numbers
-// and plain names.
+// and plain names, none too long for an argument text (callSubroutine
+// fails those).
 bool Compiler::plainArguments() const
 {
     const CompiledLevel& group = code.levels[0];
     for (int k = 0; k < group.operandCount; ++k) {
         const Operand& a = code.operands[group.firstOperand + k];
-        if (a.type != Operand::Literal && !(a.type == Operand::Name && a.plain && !a.element)) return false;
+        const bool name = a.type == Operand::Name && a.plain && !a.element && a.length < ArgSize;
+        if (a.type != Operand::Literal && !name) return false;
     }
     return true;
 }
@@ -1895,13 +1897,7 @@ double Evaluator::runCall(CompiledExpression& code)
     Variable* held = nullptr;
     Value result{};
     if (label && code.plainArgs) {
-        const Operand* operands = &code.operands[group.firstOperand];
-        // A name too long for an argument text fails before the call, as
-        // in callSubroutine.
-        for (int k = 0; k < call.argCount; ++k)
-            if (operands[k].type == Operand::Name && operands[k].length >= static_cast<uint32_t>(ArgSize))
-                return fail(ErrMalformed), 0;
-        OperandArguments source(*this, code, operands, call.argCount);
+        OperandArguments source(*this, code, &code.operands[group.firstOperand], call.argCount);
         if (!runSubroutine(label, source, held)) return 0;
     } else {
         // The arguments are the group's operands in order (isSingleCall).

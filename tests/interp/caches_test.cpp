@@ -764,9 +764,10 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
 // with their numbers passed from their places and their results read from
 // where they are held. The values of every result type, none, a text;
 // arguments that an INT cannot take whole, names of each type, a name gone
-// by the next turn: the same both ways.
+// by the next turn, a name too long for an argument: the same both ways.
 TEST(Caches, CallsFoundBeforeGiveTheirValues)
 {
+    const std::string longName = "console_print f(" + std::string(300, 'q') + ", 1)";
     const struct {
         const char* line;
         const char* output;
@@ -790,6 +791,7 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
         {"console_print f(u, i)\nfree_variables u", "1 \n", ErrUndefined},
         {"console_print s(i) + \"!\"", "", ErrType},
         {"console_print v(1) + 1", "", ErrMalformed},
+        {longName.c_str(), "", ErrUndefined},
     };
     for (const auto& c : cases) {
         const std::string source =
