@@ -723,17 +723,20 @@ TEST(Caches, CallsInNumericExpressionsRunAlike)
     }
 }
 
+// A line of a program, what it prints and the error it ends with.
+struct LineCase {
+    const char* line;
+    const char* output;
+    int error;
+};
+
 // What calls among numeric moves give, written out and the same both ways:
 // numbers, texts joined and compared, no value, calls made in order, nested
 // calls, a fraction passed to an INT, and the errors of a text with a
 // number and of a zero divisor, reported at the line (the sixth).
 TEST(Caches, CallsAmongMovesGiveTheirValues)
 {
-    const struct {
-        const char* line;
-        const char* output;
-        int error;
-    } cases[] = {
+    const LineCase cases[] = {
         {"console_print f(2, 3) + f(1, 1)", "10 \n", 0},
         {"console_print t(1) + t(5)", "tbig\n", 0},
         {"console_print t(1) = t(1), t(1) < t(5)", "1 0 \n", 0},
@@ -768,11 +771,7 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
 TEST(Caches, CallsFoundBeforeGiveTheirValues)
 {
     const std::string longName = "console_print f(" + std::string(300, 'q') + ", 1)";
-    const struct {
-        const char* line;
-        const char* output;
-        int error;
-    } cases[] = {
+    const LineCase cases[] = {
         {"console_print f(2, 3) + f(1, 1)", "10 \n10 \n10 \ne\n", 0},
         {"console_print f(a, i)", "5 \n6 \n7 \ne\n", 0},
         {"console_print t(i) + t(5)", "tbig\ntbig\nbigbig\ne\n", 0},
