@@ -1147,44 +1147,34 @@ private:
 
 // The arguments of a single call of literal numbers and plain names
 // (plainArgs), read from their operands as ValueArguments reads the values
-// produce() would make of them.
+// produce() makes of them.
 class OperandArguments final : public CallArguments {
 public:
-    OperandArguments(Evaluator& ev, CompiledExpression& code, const Operand* args, int n)
+    OperandArguments(Evaluator& ev, CompiledExpression& code, Operand* args, int n)
         : ev(ev), code(code), args(args), n(n)
     {
     }
     int count() const override { return n; }
     bool read(int k, ArgValue& out) override
     {
-        const Operand& o = args[k];
         Value v{};
-        if (o.type == Operand::Literal) {
-            v.kind = Kind::Number;
-            v.number = o.number;
-        } else {
-            v.kind = Kind::Name;
-            v.text = code.pool.data() + o.text;
-            v.length = o.length;
-            v.site = const_cast<NameSite*>(&o.site[0]);
-        }
-        return ValueArguments(ev, &v, 1).read(0, out);
+        return ev.produce(code, args[k], nullptr, v) && ValueArguments(ev, &v, 1).read(0, out);
     }
     bool known(int k, const Variable*& var, int32_t& whole) override
     {
-        const Operand& o = args[k];
+        Operand& o = args[k];
         if (o.type == Operand::Literal) {
             var = nullptr;
             return wholeInt32(o.number, whole);
         }
-        var = ev.vm.siteOrFrameHit(const_cast<NameSite*>(&o.site[0]));
+        var = ev.vm.siteOrFrameHit(&o.site[0]);
         return var != nullptr;
     }
 
 private:
     Evaluator& ev;
     CompiledExpression& code;
-    const Operand* args;
+    Operand* args;
     int n;
 };
 
