@@ -363,6 +363,7 @@ private:
     bool finishValue(Value& last);
     [[gnu::always_inline]] bool produce(CompiledExpression& code, Operand& o, Value* slots, Value& v);
     bool valueOf(Variable* var, Value& v);
+    bool resultValue(Variable* result, Value& v);
     bool call(const char* name, Variable* label, const Value* args, int argCount, Value& out,
               NameSite* labelSite = nullptr);
     bool writeArgument(Statement* st, const Value& v);
@@ -957,6 +958,16 @@ bool Evaluator::valueOf(Variable* var, Value& v)
     return true;
 }
 
+// The value a call's result variable holds; no variable (a call that
+// leaves no value) gives 0.
+bool Evaluator::resultValue(Variable* result, Value& v)
+{
+    if (result) return valueOf(result, v);
+    v = Value{};
+    v.kind = Kind::Number;
+    return true;
+}
+
 // Calls a function: an encoded name (0xFF and two opcode characters), or a
 // LABEL (a subroutine, or an external function) with the name as argument
 // 0. The call runs in a Statement of its own, so nothing the function runs
@@ -988,11 +999,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
     if (!handler) return fail(ErrMalformed);
     if (label && opcode == OpCallLabel) {
         Variable* result;
-        if (!callSubroutine(label, args, argCount, result)) return false;
-        if (result) return valueOf(result, out);
-        out = Value{};
-        out.kind = Kind::Number;
-        return true;
+        return callSubroutine(label, args, argCount, result) && resultValue(result, out);
     }
 
     Statement* st = vm.newStatement(MaxArgs);
@@ -1034,13 +1041,7 @@ bool Evaluator::call(const char* name, Variable* label, const Value* args, int a
         } else {
             // A handler that stops without an error (a subroutine that ran
             // off the end of the program) leaves no value: 0.
-            Variable* result = done ? vm.resultVariable(st->resultType) : nullptr;
-            if (result) {
-                ok = valueOf(result, out);
-            } else {
-                out = Value{};
-                out.kind = Kind::Number;
-            }
+            ok = resultValue(done ? vm.resultVariable(st->resultType) : nullptr, out);
         }
     }
     vm.deleteStatement(st);
