@@ -1097,6 +1097,7 @@ public:
         var = ev.vm.siteOrFrameHit(v.site);
         return var != nullptr;
     }
+    int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
 
 private:
     Evaluator& ev;
@@ -1138,6 +1139,7 @@ public:
         var = nullptr;
         return wholeInt32(at[places[k]], whole);
     }
+    int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
 
 private:
     Evaluator& ev;
@@ -1171,6 +1173,7 @@ public:
         var = ev.vm.siteOrFrameHit(&o.site[0]);
         return var != nullptr;
     }
+    int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
 
 private:
     Evaluator& ev;
@@ -2262,7 +2265,11 @@ bool Evaluator::setStringResult(const Value& v)
 // The evaluator's records take kilobytes of stack, which a 32-bit Windows
 // build probes page by page on entry: kept out of evaluate, they leave the
 // numeric run its small frame.
-[[gnu::noinline]] double runGeneral(Ostrin& vm, CompiledExpression& code) { return Evaluator(vm).run(code); }
+[[gnu::noinline]] double runGeneral(Ostrin& vm, CompiledExpression& code)
+{
+    Evaluator ev(vm);
+    return code.singleCall ? ev.runCall(code) : ev.run(code);
+}
 [[gnu::noinline]] bool runCallMoves(Ostrin& vm, CompiledExpression& code, double& result)
 {
     return Evaluator(vm).runMoves(code, result);

@@ -21,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "convert.h"
 #include "host.h"
 #include "integer_moves.h"
 #include "scratch.h"
@@ -69,10 +70,58 @@ public:
         (void)var, (void)whole;
         return false;
     }
+    // Binds the leading arguments that `known` gives to the parameters
+    // from p on, as bindLeadingKnown does, and returns how many, p moved
+    // past them: one virtual call for all of them, inside which a final
+    // class's `known` is inlined (a call per argument was half of what
+    // binding it cost).
+    virtual int bindLeading(Variable*& p)
+    {
+        (void)p;
+        return 0;
+    }
 
 protected:
     ~CallArguments() = default;
 };
+
+// Binds an argument known without reading it (CallArguments::known), a
+// whole number or an INT or DOUBLE variable, to an INT or DOUBLE parameter
+// kept in its record: the value bindParameter gives it, without the
+// argument's every representation made first. False: bind it by its value.
+inline bool bindKnown(Variable* p, const Variable* var, int32_t whole)
+{
+    if (p->data != p->local || (p->type != TypeInt && p->type != TypeDouble)) return false;
+    if (var) {
+        if (var->indexed || !var->data) return false;
+        if (var->type == TypeDouble) {
+            double d;
+            std::memcpy(&d, var->data, sizeof d);
+            if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = truncToInt32(d);
+            else *reinterpret_cast<double*>(p->data) = d;
+            return true;
+        }
+        if (var->type != TypeInt) return false;
+        std::memcpy(&whole, var->data, sizeof whole);
+    }
+    if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = whole;
+    else *reinterpret_cast<double*>(p->data) = whole;
+    return true;
+}
+
+// CallArguments::bindLeading for a final class Args: its arguments 0, 1, ...
+// bound by bindKnown to the parameters from p on, up to the first that
+// `known` or bindKnown leaves to be read, where p stops.
+template <class Args> int bindLeadingKnown(Args& args, Variable*& p)
+{
+    int k = 0;
+    for (const int n = args.count(); k < n && p; ++k, p = p->next) {
+        const Variable* var;
+        int32_t whole;
+        if (!args.known(k, var, whole) || !bindKnown(p, var, whole)) break;
+    }
+    return k;
+}
 
 class Ostrin {
 public:

@@ -401,10 +401,10 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     if (d.opcode == 3) return stepLoop(d);
     if (d.opcode == 6)
         return d.memo.shape == 1 ? blockCondition(d.argText, &d.memo) : inlineCondition(st, d.argText, d.memo);
+    if (d.opcode == 45) return returnLine(st, d.args, d.argClass[0], d.memo);
     if (d.opcode == 4) return whileTest(d.argText, &d.memo);
     if (d.opcode == 5) return endWhileLine(d);
     if (d.opcode == 55) return skipElse();
-    if (d.opcode == 45) return returnLine(st, d.args, d.argClass[0], d.memo);
     return 1;   // end conditional, the last that onlyReadsArguments lends
 }
 

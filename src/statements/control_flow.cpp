@@ -423,30 +423,6 @@ int Ostrin::bindParameter(Variable* p, const ArgValue& a)
     }
 }
 
-// Binds an argument known without reading it (CallArguments::known), a
-// whole number or an INT or DOUBLE variable, to an INT or DOUBLE parameter
-// kept in its record: the value bindParameter gives it, without the
-// argument's every representation made first. False: bind it by its value.
-static bool bindKnown(Variable* p, const Variable* var, int32_t whole)
-{
-    if (p->data != p->local || (p->type != TypeInt && p->type != TypeDouble)) return false;
-    if (var) {
-        if (var->indexed || !var->data) return false;
-        if (var->type == TypeDouble) {
-            double d;
-            std::memcpy(&d, var->data, sizeof d);
-            if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = truncToInt32(d);
-            else *reinterpret_cast<double*>(p->data) = d;
-            return true;
-        }
-        if (var->type != TypeInt) return false;
-        std::memcpy(&whole, var->data, sizeof whole);
-    }
-    if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = whole;
-    else *reinterpret_cast<double*>(p->data) = whole;
-    return true;
-}
-
 // Builds the subroutine's parameter copies after a borrowed head record and
 // binds the call's arguments 1, 2, ... to them in order. Returns the head,
 // or null with the error set (nothing is left allocated then).
@@ -460,7 +436,7 @@ Variable* Ostrin::bindParameters(Variable* label, CallArguments& args, Variable*
     // extra arguments are ignored.
     Variable* p = head->next;
     const int count = args.count();
-    for (int k = 0; k < count && p; ++k, p = p->next) {
+    for (int k = args.bindLeading(p); k < count && p; ++k, p = p->next) {
         const Variable* var;
         int32_t whole;
         if (args.known(k, var, whole) && bindKnown(p, var, whole)) continue;
@@ -573,21 +549,22 @@ void Ostrin::enterCallVersion(const Variable* label, uint64_t callerVersion, con
 {
     CallEntry& e = callEntries[(reinterpret_cast<uintptr_t>(label) / sizeof(Variable) + callerVersion * 31) %
                                CallEntryCount];
-    bool same = e.label == label && e.callerVersion == callerVersion;
+    const Variable* v = params;
     size_t n = 0;
-    for (const Variable* v = params; v; v = v->next, ++n) {
+    if (e.label == label && e.callerVersion == callerVersion) {
+        while (v && n < CallEntryRecords && e.records[n] == v) v = v->next, ++n;
+        if (!v && (n == CallEntryRecords || !e.records[n])) {
+            chainVersion = e.version;
+            return;
+        }
+    }
+    for (; v; v = v->next, ++n)
         if (n == CallEntryRecords) return;   // too many to compare: always fresh
-        same = same && e.records[n] == v;
-    }
-    if (same && (n == CallEntryRecords || !e.records[n])) {
-        chainVersion = e.version;
-        return;
-    }
     e.label = label;
     e.callerVersion = callerVersion;
     e.version = chainVersion;
     n = 0;
-    for (const Variable* v = params; v; v = v->next) e.records[n++] = v;
+    for (v = params; v; v = v->next) e.records[n++] = v;
     std::fill(e.records + n, e.records + CallEntryRecords, nullptr);
 }
 

@@ -767,7 +767,8 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
 // with their numbers passed from their places and their results read from
 // where they are held. The values of every result type, none, a text;
 // arguments that an INT cannot take whole, names of each type, a name gone
-// by the next turn, a name too long for an argument: the same both ways.
+// by the next turn, a name too long for an argument, a text between two
+// numbers, more arguments than parameters or fewer: the same both ways.
 TEST(Caches, CallsFoundBeforeGiveTheirValues)
 {
     const std::string longName = "console_print f(" + std::string(300, 'q') + ", 1)";
@@ -791,6 +792,8 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
         {"console_print s(i) + \"!\"", "", ErrType},
         {"console_print v(1) + 1", "", ErrMalformed},
         {longName.c_str(), "", ErrUndefined},
+        {"console_print m(i, sv, i)", "ab\n11 \nab\n22 \nab\n33 \ne\n", 0},
+        {"console_print f(i) + f(1, 2, 3)", "6 \n8 \n10 \ne\n", 0},
     };
     for (const auto& c : cases) {
         const std::string source =
@@ -798,15 +801,17 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
             "declare_variables sv: STRING\ndeclare_variables ar[3]: INT\ndeclare_function f(x: INT, y: INT)\n"
             "declare_function t(x: INT)\ndeclare_function n(x: INT)\ndeclare_function d(x: DOUBLE)\n"
             "declare_function s(x: STRING)\ndeclare_function w(x: INT)\ndeclare_function e(x: INT)\n"
+            "declare_function m(x: INT, y: STRING, z: DOUBLE)\n"
             "a = 2\nfl = 0.25\ndv = 2.75\nsv = \"ab\"\nar[1] = 10\nar[2] = 15\ncounted_loop i, 1, 3\n" + std::string(c.line) +
             "\nnext_step i\njump finish\nf:\nreturn x * 2 + y\nt:\nconditional x > 2 then return \"big\"\n"
-            "return \"t\"\nn:\nreturn\nd:\nreturn x\ns:\nreturn x\nw:\nreturn fl\nfinish:\n"
+            "return \"t\"\nn:\nreturn\nd:\nreturn x\ns:\nreturn x\nw:\nreturn fl\nm:\nconsole_print y\n"
+            "return x * 10 + z\nfinish:\n"
             "e:\nconsole_print \"e\"";   // the program ends through e, which a call runs off the end
         const RunResult r = runBothWays(source, c.line);
         EXPECT_EQ(c.output, r.output) << c.line;
         EXPECT_EQ(c.error, r.error) << c.line;
         if (c.error) {
-            EXPECT_EQ(20, r.line) << c.line;
+            EXPECT_EQ(21, r.line) << c.line;
         }
     }
 }
