@@ -85,25 +85,37 @@ protected:
     ~CallArguments() = default;
 };
 
-// Binds an argument known without reading it (CallArguments::known), a
-// whole number or an INT or DOUBLE variable, to an INT or DOUBLE parameter
-// kept in its record: the value bindParameter gives it, without the
-// argument's every representation made first. False: bind it by its value.
+// The INT an argument known without reading it (CallArguments::known)
+// gives an INT parameter: its whole number, an INT's value, or a DOUBLE's
+// truncated. False: the argument must be bound by its value.
+inline bool knownInt(const Variable* var, int32_t& whole)
+{
+    if (!var) return true;
+    if (var->indexed || !var->data) return false;
+    if (var->type == TypeDouble) {
+        double d;
+        std::memcpy(&d, var->data, sizeof d);
+        whole = truncToInt32(d);
+        return true;
+    }
+    if (var->type != TypeInt) return false;
+    std::memcpy(&whole, var->data, sizeof whole);
+    return true;
+}
+
+// Binds an argument known without reading it, a whole number or an INT or
+// DOUBLE variable, to an INT or DOUBLE parameter kept in its record: the
+// value bindParameter gives it, without the argument's every
+// representation made first. False: bind it by its value.
 inline bool bindKnown(Variable* p, const Variable* var, int32_t whole)
 {
     if (p->data != p->local || (p->type != TypeInt && p->type != TypeDouble)) return false;
-    if (var) {
+    if (var && var->type == TypeDouble && p->type == TypeDouble) {
         if (var->indexed || !var->data) return false;
-        if (var->type == TypeDouble) {
-            double d;
-            std::memcpy(&d, var->data, sizeof d);
-            if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = truncToInt32(d);
-            else *reinterpret_cast<double*>(p->data) = d;
-            return true;
-        }
-        if (var->type != TypeInt) return false;
-        std::memcpy(&whole, var->data, sizeof whole);
+        std::memcpy(p->data, var->data, sizeof(double));
+        return true;
     }
+    if (!knownInt(var, whole)) return false;
     if (p->type == TypeInt) *reinterpret_cast<int32_t*>(p->data) = whole;
     else *reinterpret_cast<double*>(p->data) = whole;
     return true;
@@ -206,9 +218,10 @@ public:
     // evaluates its case lines). True when less than StackMargin of this
     // thread's stack is left: the nesting is refused then (error 34).
     // Asked before every evaluation: the stack's end is found once (an
-    // interpreter runs on one thread).
+    // interpreter runs on one thread). Always inline: as the code grew, the
+    // inliner began to leave it a call in the integer lines.
     static constexpr size_t StackMargin = 256 * 1024;
-    bool stackLow() const
+    [[gnu::always_inline]] bool stackLow() const
     {
         char here = 0;
         const auto at = reinterpret_cast<uintptr_t>(&here);
@@ -345,8 +358,9 @@ public:
     // A compiled expression of numbers and names alone, run as evaluate
     // runs it: true with the result or the error set; false where evaluate
     // must take it (not such an expression, a name not where it was, a
-    // stack too low). It runs no statement, so no chain changes.
-    bool numberFromCode(CompiledExpression* code, double& result)
+    // stack too low). It runs no statement, so no chain changes. Always
+    // inline, as stackLow.
+    [[gnu::always_inline]] bool numberFromCode(CompiledExpression* code, double& result)
     {
         return useCaches && isNumericCode(code) && !stackLow() && runNumberCode(*code, result);
     }
@@ -396,8 +410,15 @@ public:
     // False on an error, and without one when the lines ran out.
     bool callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
     {
+        if (const int done = callWithoutFrame(label, args, resultType); done >= 0) return done != 0;
         return pushCallFrame() && enterSubroutine(label, args, resultType);
     }
+    // A subroutine whose first line returns an integer expression of its
+    // INT parameters alone («return (X*3 + Y) % 1009»), called as
+    // callSubroutine does but without a frame, once that line is kept and
+    // its names were found in a frame (run.cpp). 1 when it ran, 0 with the
+    // error set, -1 when the call must make its frame.
+    int callWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType);
     // The system variable that a resultType names, or null for none.
     Variable* resultVariable(uint32_t resultType) const;
 
@@ -619,7 +640,14 @@ private:
     void freeKeptFrames(Variable* decls);
     // As deep a recursion as keeps a frame for each of its levels.
     static constexpr int32_t MaxKeptFrames = 64;
-    bool pushCallFrame();
+    // Pushes what a return comes back through; false with error 34 when the
+    // stack is low or the control stack full. Inline: every call pays it.
+    [[gnu::always_inline]] bool pushCallFrame()
+    {
+        if (!stackLow() && pushControl(static_cast<int32_t>(lineIndex)) && pushControl(MarkCall)) return true;
+        fail(ErrStackFull);
+        return false;
+    }
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
     // The bodies of the loop and conditional handlers, which kept lines
     // run directly (runDirect).
@@ -648,6 +676,9 @@ private:
     // A kept line of a statement that runs from its kept form alone, without
     // refilling its statement record: -1 when it must run through its handler.
     int runDirect(Statement* st, DecodedLine& d);
+    // callWithoutFrame past its look at its first line, d.
+    [[gnu::noinline]] int runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType,
+                                          DecodedLine& d);
     // runDirect for an assignment line.
     int assignLine(DecodedLine& d);
     // runDirect for a next_step line: the step, and while the loop goes on

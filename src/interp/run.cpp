@@ -408,6 +408,75 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
     return 1;   // end conditional, the last that onlyReadsArguments lends
 }
 
+// The parameters a call without a frame takes, at most.
+constexpr int MaxFramelessParams = 8;
+
+// A call of a one-line function. Its line, kept, returns an integer
+// expression whose every name a call found at its place in the frame
+// (fillSite: the site names the subroutine and the place). Such a name is
+// that parameter in every call, for nothing runs before the line, and an
+// INT parameter holds what knownInt gives it from its argument: the
+// expression runs on those values, with no frame made, bound, entered and
+// kept again. It leaves what the frame's way leaves: the result in
+// SYSTEM_DOUBLE0, and the control stack, the line and the chains as they
+// were. Anything else takes the frame's way, which also reports every
+// failure: a remainder by zero, a stack too full for the call.
+int Ostrin::callWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType)
+{
+    // Most subroutines begin otherwise: they are told apart before anything
+    // is kept in registers.
+    const auto first = static_cast<uint32_t>(label->capacity) + 1;
+    if (!decodedLines || first >= lineCount) return -1;
+    DecodedLine& d = decodedLines[first];
+    if (d.opcode != 45 || d.state != DecodedLine::Cached || !d.lends || d.argClass[0] != ClassExpression) return -1;
+    return runWithoutFrame(label, args, resultType, d);
+}
+
+int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType, DecodedLine& d)
+{
+    const IntegerCode* ic = integerCodeOf(d.memo.code);
+    if (!ic || errorCode || !sysDouble || !sysDouble->data || stackLow() || controlTop + 2 > ControlStackSize)
+        return -1;
+
+    // Missing arguments leave their parameters at 0; extra ones are not read.
+    int32_t values[MaxFramelessParams] = {};
+    int n = 0;
+    const int count = args.count();
+    for (const Variable* decl = label->members ? label->members->next : nullptr; decl; decl = decl->next, ++n) {
+        if (n == MaxFramelessParams || decl->type != TypeInt || decl->indexed || decl->sharedData || decl->count != 1)
+            return -1;
+        const Variable* var;
+        if (n < count && !(args.known(n, var, values[n]) && knownInt(var, values[n]))) return -1;
+    }
+    const auto name = [&](const IntegerMove& m, int32_t& x) {
+        const NameSite& site = *m.site;
+        if (site.label != label || site.place == 0 || site.place > static_cast<uint32_t>(n)) return false;
+        x = values[site.place - 1];
+        return true;
+    };
+    const auto element = [](const IntegerMove&, int32_t&) { return false; };
+    const auto elementAt = [](const IntegerMove&, const int32_t*, auto, int32_t&) { return false; };
+    int32_t whole;
+    // returnLine evaluates a 0 again on doubles, for the sign of a zero.
+    const bool ran = runIntegerMoves(*ic, whole, name, element, elementAt) && !errorCode && whole != 0;
+    if (!ran || namesCurrentWindow(skipBlanks(d.args), KindAny)) {
+        errorCode = 0;   // none came in: the frame's way sets it again
+        return -1;
+    }
+
+    // The line counts as run, as in a frame.
+    if (outOfLines()) {
+        pushControl(static_cast<int32_t>(lineIndex));
+        pushControl(MarkCall);
+        lineIndex = static_cast<uint32_t>(label->capacity) + 1;
+        return 0;
+    }
+    const double result = whole;
+    std::memcpy(sysDouble->data, &result, sizeof result);
+    resultType = TypeDouble;
+    return 1;
+}
+
 // The commonest loop is one assignment between counted_loop and
 // next_step. Its turns run here, each line as the run loop would run it
 // (its bound, its error cleared, the same call), without the run loop's

@@ -594,15 +594,6 @@ private:
 
 }  // namespace
 
-// Pushes what a return comes back through; false with error 34 when the
-// stack is low or the control stack full.
-bool Ostrin::pushCallFrame()
-{
-    if (!stackLow() && pushControl(static_cast<int32_t>(lineIndex)) && pushControl(MarkCall)) return true;
-    fail(ErrStackFull);
-    return false;
-}
-
 Statement* Ostrin::call(Statement* st)
 {
     if (st->argCount == 0) return fail(ErrMalformed);

@@ -816,6 +816,54 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
     }
 }
 
+// One-line functions returning integer expressions of their INT
+// parameters, which later turns call without a frame: their results,
+// SYSTEM_DOUBLE0, and what takes the frame again (a zero, a remainder by
+// zero, a program variable, an element, a value past 32 bits, a DOUBLE
+// parameter, a nested call, a control stack too full, its line run in
+// another subroutine's frame): the same both ways, errors at the same line.
+TEST(Caches, OneLineFunctionsRunAlike)
+{
+    const struct {
+        const char* line;
+        const char* output;
+        int error, errorLine;
+    } cases[] = {
+        {"console_print f(i, 2), SYSTEM_DOUBLE0", "5 5 \n8 8 \n11 11 \n", 0, 0},
+        {"s = f(a, i) + f(i, 0 - i)\nconsole_print s", "9 \n12 \n15 \n", 0, 0},
+        {"console_print f(f(i, 1), i) + o()", "55 \n65 \n75 \n", 0, 0},
+        {"console_print f(dv, i) + f(i)", "10 \n14 \n18 \n", 0, 0},
+        {"console_print z(6, 3 - i)", "0 \n0 \n", ErrDivideByZero, 27},
+        {"console_print z(i, 2) - 1", "0 \n-1 \n0 \n", 0, 0},
+        {"console_print h(i)", "101 \n102 \n103 \n", 0, 0},
+        {"console_print e(i)", "10 \n15 \n0 \n", 0, 0},
+        {"console_print v(i)", "1000000000 \n2000000000 \n3000000000 \n", 0, 0},
+        {"console_print d(i)", "2 \n4 \n6 \n", 0, 0},
+        {"console_print f(sv, i)", "", ErrType, 21},
+        {"console_print deep(3000)", "", ErrStackFull, 39},
+        {"console_print j(1, 2) + f(i, 2)", "12 \n15 \n18 \n", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const std::string source =
+            "declare_variables a, gl, s: INT\ndeclare_variables dv: DOUBLE\ndeclare_variables sv: STRING\n"
+            "declare_variables ar[3]: INT\ndeclare_function f(x: INT, y: INT)\ndeclare_function z(x: INT, y: INT)\n"
+            "declare_function o()\ndeclare_function h(x: INT)\ndeclare_function e(x: INT)\n"
+            "declare_function v(x: INT)\ndeclare_function d(x: DOUBLE)\ndeclare_function deep(n: INT)\n"
+            "declare_function j(y: INT, x: INT)\n"
+            "a = 2\ngl = 100\ndv = 2.75\nsv = \"ab\"\nar[1] = 10\nar[2] = 15\ncounted_loop i, 1, 3\n" +
+            std::string(c.line) +
+            "\nnext_step i\njump finish\nf:\nreturn (x * 3 + y) % 1009\nz:\nreturn x % y\no:\nreturn 7 * 6\n"
+            "h:\nreturn x + gl\ne:\nreturn ar[x % 3]\nv:\nreturn x * 1000000000\nd:\nreturn x * 2\n"
+            "deep:\nconditional n > 0 then return f(n, 1) + deep(n - 1)\nreturn 0\nj:\njump f\nfinish:";
+        const RunResult r = runBothWays(source, c.line);
+        EXPECT_EQ(c.output, r.output) << c.line;
+        EXPECT_EQ(c.error, r.error) << c.line;
+        if (c.error) {
+            EXPECT_EQ(c.errorLine, r.line) << c.line;
+        }
+    }
+}
+
 // Random while and counted loops of integer lines, the loops whose turns
 // run together: INT names and elements in every operation, block and
 // inline conditionals with elses, numbers stored, names and elements copied,
@@ -1047,6 +1095,91 @@ TEST(Caches, RandomCallsRunAlike)
     // Both endings are well represented.
     EXPECT_GT(e.finished, 300);
     EXPECT_GT(e.failed, 250);
+}
+
+// Random programs of one-line functions, called from loops so that later
+// turns run them without a frame: their expressions of INT parameters now
+// and then name a program variable, an element, a DOUBLE or another
+// function, or divide; their arguments are numbers whole and not, past 32
+// bits, names of each type and elements, too few or too many.
+class OneLineMaker {
+public:
+    using Names = std::vector<std::string>;
+    explicit OneLineMaker(unsigned seed) : rng(seed) {}
+
+    std::string program()
+    {
+        std::string text = "declare_variables g, h, s, k: INT\ndeclare_variables x: DOUBLE\n"
+                           "declare_variables sv: STRING\ndeclare_variables ar[4]: INT\n"
+                           "declare_function a(p: INT, q: INT)\ndeclare_function b(p: INT)\ndeclare_function c()\n"
+                           "declare_function d(p: INT, q: DOUBLE)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
+                           std::to_string(pick(9) - 3) + "\nh = " + std::to_string(pick(6)) + "\n";
+        for (int n = pick(4) + 3; n > 0; --n) text += statement();
+        text += "console_print g, h, s, x\njump finish\n";
+        text += "a:\nreturn " + body({"p", "q"}, "bc") + "\nb:\nreturn " + body({"p"}, "c") + "\nc:\nreturn " +
+                body({}, "") + "\nd:\nreturn " + body({"p", "q"}, "") + "\n";
+        return text + "finish:\nconsole_print g, h, s, x\n";
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+    std::string any(const Names& items) { return items[pick(static_cast<int>(items.size()))]; }
+
+    // Mostly the parameters and numbers, which run without a frame.
+    std::string body(const Names& params, const std::string& callable)
+    {
+        const auto operand = [&]() -> std::string {
+            const int kind = pick(12);
+            if (kind < 6 && !params.empty()) return any(params);
+            if (kind == 6) return any({"g", "ar[1]", "x"});
+            if (kind == 7 && !callable.empty())
+                return callable[pick(static_cast<int>(callable.size()))] == 'b' ? "b(" + any({"1", "q", "p"}) + ")"
+                                                                                 : "c()";
+            return std::to_string(pick(12) - 2);
+        };
+        std::string text = operand();
+        for (int n = pick(4); n > 0; --n)
+            text += any({" + ", " - ", " * ", " * ", " % ", " < ", " = ", " / "}) + operand();
+        return text;
+    }
+
+    std::string argument()
+    {
+        return any({"1", "0", "-4", "9", "k", "k", "g", "h", "s", "x", "2.5", "3000000000", "ar[1]", "sv", "g + 1"});
+    }
+
+    std::string call()
+    {
+        const int f = pick(4);
+        int count = f == 0 || f == 3 ? 2 : f == 1 ? 1 : 0;
+        if (pick(6) == 0) count += pick(3) - 1;
+        std::string text = std::string(1, "abcd"[f]) + "(";
+        for (int i = 0; i < count; ++i) text += (i ? ", " : "") + argument();
+        return text + ")";
+    }
+
+    std::string statement()
+    {
+        const std::string t = any({"g", "h", "s"});
+        switch (pick(6)) {
+        case 0:
+        case 1: return "counted_loop k, 1, 3\n" + t + " = " + t + " + " + call() + "\nnext_step k\n";
+        case 2: return "counted_loop k, 1, 2\nconsole_print " + call() + ", " + call() + "\nnext_step k\n";
+        case 3: return t + " = " + call() + any({" + ", " - ", " * "}) + call() + "\n";
+        case 4: return "conditional " + call() + " < 5 then " + t + " = " + call() + " else " + t + " = 1\n";
+        default: return "console_print " + call() + ", SYSTEM_DOUBLE0\n";
+        }
+    }
+
+    std::mt19937 rng;
+};
+
+TEST(Caches, RandomOneLineFunctionsRunAlike)
+{
+    OneLineMaker maker(2028);
+    const Endings e = runMadePrograms(maker, 600, "one-line functions");
+    EXPECT_GT(e.finished, 150);
+    EXPECT_GT(e.failed, 100);
 }
 
 TEST(Caches, RandomProgramsRunAlike)

@@ -204,6 +204,22 @@ TEST(ControlFlow, CallDepthLimit)
     EXPECT_EQ(ErrStackFull, re.error);
     EXPECT_EQ(5, re.line);
     EXPECT_EQ(2048, intVar(*e, "depth"));
+
+    // A one-line function runs without a frame once its line and its
+    // arguments were found (a first, shallow descent), but only where its
+    // frame would fit: called at the full depth it fails at its caller's
+    // line, one level higher it runs.
+    for (const int levels : {2047, 2048}) {
+        auto g = prepareProgram("declare_variables depth, limit, r: INT\ndeclare_function f(x: INT)\nlimit = 3\n"
+                                "r = down()\ndepth = 0\nlimit = " + std::to_string(levels) +
+                                "\nr = down()\nconsole_print r\njump finish\ndown:\ndepth = depth + 1\n"
+                                "conditional depth < limit then r = down()\nreturn f(depth)\nf:\nreturn x + 1\nfinish:");
+        ASSERT_NE(nullptr, g);
+        const RunResult rg = runPrepared(*g);
+        EXPECT_EQ(levels == 2048 ? ErrStackFull : 0, rg.error) << levels;
+        EXPECT_EQ(levels == 2048 ? 13 : 0, rg.error ? rg.line : 0) << levels;
+        EXPECT_EQ(levels == 2048 ? "" : "2048 \n", rg.output) << levels;
+    }
 }
 
 // Endless recursion through «return f()» stops with error 34 at the
