@@ -411,16 +411,20 @@ int Ostrin::decodeBranch(Statement* st, char* text, LineMemo* memo, int which)
 // The parameters a call without a frame takes, at most.
 constexpr int MaxFramelessParams = 8;
 
-// A call of a one-line function. Its line, kept, returns an integer
-// expression whose every name a call found at its place in the frame
-// (fillSite: the site names the subroutine and the place). Such a name is
-// that parameter in every call, for nothing runs before the line, and an
-// INT parameter holds what knownInt gives it from its argument: the
-// expression runs on those values, with no frame made, bound, entered and
-// kept again. It leaves what the frame's way leaves: the result in
-// SYSTEM_DOUBLE0, and the control stack, the line and the chains as they
-// were. Anything else takes the frame's way, which also reports every
-// failure: a remainder by zero, a stack too full for the call.
+// A call of a subroutine whose first line, kept, returns at once: a return
+// of an integer expression, or an inline conditional on an integer
+// expression whose then-branch, kept, returns an INT parameter or an
+// integer expression, when its condition holds (a recursion's end). Each
+// name of those expressions a call found at its place in the frame
+// (fillSite: the site names the subroutine and the place), and such a name
+// is that parameter in every call, for nothing runs before the line; an
+// INT parameter holds what knownInt gives it from its argument. The
+// expressions run on those values, with no frame made, bound, entered and
+// kept again. The call leaves what the frame's way leaves: the result in
+// SYSTEM_DOUBLE0 or SYSTEM_INT0 as the return puts it, and the control
+// stack, the line and the chains as they were. Anything else takes the
+// frame's way, which also reports every failure (a remainder by zero, a
+// stack too full for the call) and runs a condition that does not hold.
 int Ostrin::callWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType)
 {
     // Most subroutines begin otherwise: they are told apart before anything
@@ -428,41 +432,62 @@ int Ostrin::callWithoutFrame(Variable* label, CallArguments& args, uint32_t& res
     const auto first = static_cast<uint32_t>(label->capacity) + 1;
     if (!decodedLines || first >= lineCount) return -1;
     DecodedLine& d = decodedLines[first];
-    if (d.opcode != 45 || d.state != DecodedLine::Cached || !d.lends || d.argClass[0] != ClassExpression) return -1;
+    if (d.state != DecodedLine::Cached || !d.lends) return -1;
+    if (d.opcode == 45 ? d.argClass[0] != ClassExpression : d.opcode != 6 || d.memo.shape != 2) return -1;
     return runWithoutFrame(label, args, resultType, d);
 }
 
 int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType, DecodedLine& d)
 {
-    const IntegerCode* ic = integerCodeOf(d.memo.code);
-    if (!ic || errorCode || !sysDouble || !sysDouble->data || stackLow() || controlTop + 2 > ControlStackSize)
-        return -1;
+    if (errorCode || stackLow() || controlTop + 2 > ControlStackSize) return -1;
 
     // Missing arguments leave their parameters at 0; extra ones are not read.
-    int32_t values[MaxFramelessParams] = {};
+    int32_t values[MaxFramelessParams];
     int n = 0;
     const int count = args.count();
     for (const Variable* decl = label->members ? label->members->next : nullptr; decl; decl = decl->next, ++n) {
         if (n == MaxFramelessParams || decl->type != TypeInt || decl->indexed || decl->sharedData || decl->count != 1)
             return -1;
         const Variable* var;
+        values[n] = 0;
         if (n < count && !(args.known(n, var, values[n]) && knownInt(var, values[n]))) return -1;
     }
-    const auto name = [&](const IntegerMove& m, int32_t& x) {
-        const NameSite& site = *m.site;
+    const auto parameter = [&](const NameSite& site, int32_t& x) {
         if (site.label != label || site.place == 0 || site.place > static_cast<uint32_t>(n)) return false;
         x = values[site.place - 1];
         return true;
     };
+    const auto name = [&](const IntegerMove& m, int32_t& x) { return parameter(*m.site, x); };
     const auto element = [](const IntegerMove&, int32_t&) { return false; };
     const auto elementAt = [](const IntegerMove&, const int32_t*, auto, int32_t&) { return false; };
-    int32_t whole;
-    // returnLine evaluates a 0 again on doubles, for the sign of a zero.
-    const bool ran = runIntegerMoves(*ic, whole, name, element, elementAt) && !errorCode && whole != 0;
-    if (!ran || namesCurrentWindow(skipBlanks(d.args), KindAny)) {
+    // An integer expression of the parameters, run as integerFromCode runs
+    // it; false where the frame's way must run it, errorCode as it came.
+    const auto integer = [&](CompiledExpression* code, int32_t& x) __attribute__((always_inline)) {
+        const IntegerCode* ic = integerCodeOf(code);
+        if (ic && runIntegerMoves(*ic, x, name, element, elementAt) && !errorCode) return true;
         errorCode = 0;   // none came in: the frame's way sets it again
-        return -1;
+        return false;
+    };
+
+    const DecodedLine* ret = &d;
+    if (d.opcode == 6) {
+        const KeptBranch* then = d.memo.branches[0];
+        int32_t holds;
+        if (!then || !integer(d.memo.code, holds) || !holds) return -1;
+        ret = &then->line;
+        if (ret->state != DecodedLine::Cached || !ret->lends || ret->opcode != 45) return -1;
     }
+    // returnLine's INT found at its place goes to SYSTEM_INT0, its
+    // expression's number to SYSTEM_DOUBLE0 unless 0, which it evaluates
+    // again on doubles for the sign of a zero.
+    int32_t whole;
+    const bool named = ret->argClass[0] == ClassVariable;
+    if (named ? !parameter(ret->memo.names[0], whole)
+              : ret->argClass[0] != ClassExpression || !integer(ret->memo.code, whole) || whole == 0 ||
+                    namesCurrentWindow(skipBlanks(ret->args), KindAny))
+        return -1;
+    Variable* result = named ? sysInt : sysDouble;
+    if (!result || !result->data) return -1;
 
     // The line counts as run, as in a frame.
     if (outOfLines()) {
@@ -471,9 +496,14 @@ int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resu
         lineIndex = static_cast<uint32_t>(label->capacity) + 1;
         return 0;
     }
-    const double result = whole;
-    std::memcpy(sysDouble->data, &result, sizeof result);
-    resultType = TypeDouble;
+    if (named) {
+        std::memcpy(result->data, &whole, sizeof whole);
+        resultType = TypeInt;
+    } else {
+        const double x = whole;
+        std::memcpy(result->data, &x, sizeof x);
+        resultType = TypeDouble;
+    }
     return 1;
 }
 

@@ -816,12 +816,14 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
     }
 }
 
-// One-line functions returning integer expressions of their INT
-// parameters, which later turns call without a frame: their results,
+// Functions whose first line returns an integer expression of their INT
+// parameters, or returns one or a parameter when a condition on them holds,
+// which later turns call without a frame: their results,
 // SYSTEM_DOUBLE0, and what takes the frame again (a zero, a remainder by
 // zero, a program variable, an element, a value past 32 bits, a DOUBLE
-// parameter, a nested call, a control stack too full, its line run in
-// another subroutine's frame): the same both ways, errors at the same line.
+// parameter, a nested call, its line run in another subroutine's frame):
+// the same both ways, errors at the same line. (A control stack too full:
+// ControlFlow.CallDepthLimit.)
 TEST(Caches, OneLineFunctionsRunAlike)
 {
     const struct {
@@ -833,28 +835,34 @@ TEST(Caches, OneLineFunctionsRunAlike)
         {"s = f(a, i) + f(i, 0 - i)\nconsole_print s", "9 \n12 \n15 \n", 0, 0},
         {"console_print f(f(i, 1), i) + o()", "55 \n65 \n75 \n", 0, 0},
         {"console_print f(dv, i) + f(i)", "10 \n14 \n18 \n", 0, 0},
-        {"console_print z(6, 3 - i)", "0 \n0 \n", ErrDivideByZero, 27},
+        {"console_print z(6, 3 - i)", "0 \n0 \n", ErrDivideByZero, 29},
         {"console_print z(i, 2) - 1", "0 \n-1 \n0 \n", 0, 0},
         {"console_print h(i)", "101 \n102 \n103 \n", 0, 0},
         {"console_print e(i)", "10 \n15 \n0 \n", 0, 0},
         {"console_print v(i)", "1000000000 \n2000000000 \n3000000000 \n", 0, 0},
         {"console_print d(i)", "2 \n4 \n6 \n", 0, 0},
-        {"console_print f(sv, i)", "", ErrType, 21},
-        {"console_print deep(3000)", "", ErrStackFull, 39},
+        {"console_print f(sv, i)", "", ErrType, 23},
         {"console_print j(1, 2) + f(i, 2)", "12 \n15 \n18 \n", 0, 0},
+        {"console_print fb(i + 5), SYSTEM_INT0", "8 0 \n13 1 \n21 0 \n", 0, 0},
+        {"console_print t(i), t(i - 3), t(i + 1)", "1 -2 2 \n2 -1 30 \n30 0 40 \n", 0, 0},
+        {"console_print u(i - 2)", "-1 \n", ErrDivideByZero, 49},
     };
     for (const auto& c : cases) {
         const std::string source =
             "declare_variables a, gl, s: INT\ndeclare_variables dv: DOUBLE\ndeclare_variables sv: STRING\n"
             "declare_variables ar[3]: INT\ndeclare_function f(x: INT, y: INT)\ndeclare_function z(x: INT, y: INT)\n"
             "declare_function o()\ndeclare_function h(x: INT)\ndeclare_function e(x: INT)\n"
-            "declare_function v(x: INT)\ndeclare_function d(x: DOUBLE)\ndeclare_function deep(n: INT)\n"
-            "declare_function j(y: INT, x: INT)\n"
+            "declare_function v(x: INT)\ndeclare_function d(x: DOUBLE)\n"
+            "declare_function j(y: INT, x: INT)\ndeclare_function fb(n: INT)\ndeclare_function t(x: INT)\n"
+            "declare_function u(x: INT)\n"
             "a = 2\ngl = 100\ndv = 2.75\nsv = \"ab\"\nar[1] = 10\nar[2] = 15\ncounted_loop i, 1, 3\n" +
             std::string(c.line) +
             "\nnext_step i\njump finish\nf:\nreturn (x * 3 + y) % 1009\nz:\nreturn x % y\no:\nreturn 7 * 6\n"
             "h:\nreturn x + gl\ne:\nreturn ar[x % 3]\nv:\nreturn x * 1000000000\nd:\nreturn x * 2\n"
-            "deep:\nconditional n > 0 then return f(n, 1) + deep(n - 1)\nreturn 0\nj:\njump f\nfinish:";
+            "j:\njump f\n"
+            "fb:\nconditional n < 2 then return n\nreturn fb(n - 1) + fb(n - 2)\n"
+            "t:\nconditional x > 2 then return x * 10 else return x\nreturn 0 - x\n"
+            "u:\nconditional 7 % x > 0 then return 7\nreturn x\nfinish:";
         const RunResult r = runBothWays(source, c.line);
         EXPECT_EQ(c.output, r.output) << c.line;
         EXPECT_EQ(c.error, r.error) << c.line;
@@ -1097,11 +1105,13 @@ TEST(Caches, RandomCallsRunAlike)
     EXPECT_GT(e.failed, 250);
 }
 
-// Random programs of one-line functions, called from loops so that later
-// turns run them without a frame: their expressions of INT parameters now
-// and then name a program variable, an element, a DOUBLE or another
-// function, or divide; their arguments are numbers whole and not, past 32
-// bits, names of each type and elements, too few or too many.
+// Random programs of functions that return at their first line, called
+// from loops so that later turns run them without a frame: their
+// expressions of INT parameters now and then name a program variable, an
+// element, a DOUBLE or another function, or divide; some return only when
+// a condition holds, one of them a recursion; their arguments are numbers
+// whole and not, past 32 bits, names of each type and elements, too few
+// or too many.
 class OneLineMaker {
 public:
     using Names = std::vector<std::string>;
@@ -1112,12 +1122,19 @@ public:
         std::string text = "declare_variables g, h, s, k: INT\ndeclare_variables x: DOUBLE\n"
                            "declare_variables sv: STRING\ndeclare_variables ar[4]: INT\n"
                            "declare_function a(p: INT, q: INT)\ndeclare_function b(p: INT)\ndeclare_function c()\n"
-                           "declare_function d(p: INT, q: DOUBLE)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
+                           "declare_function d(p: INT, q: DOUBLE)\ndeclare_function e(p: INT)\n"
+                           "declare_function r(p: INT)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
                            std::to_string(pick(9) - 3) + "\nh = " + std::to_string(pick(6)) + "\n";
         for (int n = pick(4) + 3; n > 0; --n) text += statement();
         text += "console_print g, h, s, x\njump finish\n";
         text += "a:\nreturn " + body({"p", "q"}, "bc") + "\nb:\nreturn " + body({"p"}, "c") + "\nc:\nreturn " +
                 body({}, "") + "\nd:\nreturn " + body({"p", "q"}, "") + "\n";
+        // A first line that returns when its condition holds, the frame's
+        // way after it; r is a recursion of that shape.
+        text += "e:\nconditional " + body({"p"}, "") + any({" < 3", " > 0", ""}) + " then return " +
+                (pick(2) ? "p" : body({"p"}, "")) + (pick(3) ? "" : " else return " + body({"p"}, "")) +
+                "\nreturn " + body({"p"}, "c") + "\nr:\nconditional p < 2 then return " + any({"p", "p * 3", "g"}) +
+                "\nreturn r(p - 1) + r(p - 2)\n";
         return text + "finish:\nconsole_print g, h, s, x\n";
     }
 
@@ -1150,6 +1167,8 @@ private:
 
     std::string call()
     {
+        if (pick(5) == 0) return "r(" + any({"k", "k + 3", "1", "0", "-4", "9"}) + ")";
+        if (pick(4) == 0) return "e(" + argument() + ")";
         const int f = pick(4);
         int count = f == 0 || f == 3 ? 2 : f == 1 ? 1 : 0;
         if (pick(6) == 0) count += pick(3) - 1;
