@@ -410,15 +410,19 @@ public:
     // False on an error, and without one when the lines ran out.
     bool callSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
     {
-        if (const int done = callWithoutFrame(label, args, resultType); done >= 0) return done != 0;
-        return pushCallFrame() && enterSubroutine(label, args, resultType);
+        const int done = callWithoutFrame(label, args, resultType);
+        if (done >= 0) return done != 0;
+        return pushCallFrame() && enterSubroutine(label, args, resultType, done == PastFirstLine);
     }
     // A subroutine whose first line returns an integer expression of its
-    // INT parameters alone («return (X*3 + Y) % 1009»), called as
-    // callSubroutine does but without a frame, once that line is kept and
-    // its names were found in a frame (run.cpp). 1 when it ran, 0 with the
-    // error set, -1 when the call must make its frame.
+    // INT parameters alone («return (X*3 + Y) % 1009»), or does when a
+    // condition on them holds, called as callSubroutine does but without a
+    // frame, once that line is kept and its names were found in a frame
+    // (run.cpp). 1 when it ran, 0 with the error set, -1 when the call must
+    // make its frame, PastFirstLine when it must and its first line, a
+    // condition that does not hold, has run.
     int callWithoutFrame(Variable* label, CallArguments& args, uint32_t& resultType);
+    static constexpr int PastFirstLine = -2;
     // The system variable that a resultType names, or null for none.
     Variable* resultVariable(uint32_t resultType) const;
 
@@ -648,7 +652,8 @@ private:
         fail(ErrStackFull);
         return false;
     }
-    bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType);
+    // `pastFirstLine`: its first line has run (callWithoutFrame).
+    bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType, bool pastFirstLine = false);
     // The bodies of the loop and conditional handlers, which kept lines
     // run directly (runDirect).
     bool stepCounter(char* name, NameSite* site);

@@ -469,11 +469,25 @@ int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resu
         return false;
     };
 
+    // The line counts as run, as in a frame; a native run out of lines
+    // stops where the frame's way would.
+    const auto countLine = [&] {
+        if (!outOfLines()) return true;
+        pushControl(static_cast<int32_t>(lineIndex));
+        pushControl(MarkCall);
+        lineIndex = static_cast<uint32_t>(label->capacity) + 1;
+        return false;
+    };
+
     const DecodedLine* ret = &d;
     if (d.opcode == 6) {
-        const KeptBranch* then = d.memo.branches[0];
         int32_t holds;
-        if (!then || !integer(d.memo.code, holds) || !holds) return -1;
+        if (!integer(d.memo.code, holds)) return -1;
+        // A condition that does not hold, without an else, has done all its
+        // line does: the frame's way goes on after it.
+        if (!holds) return d.memo.marks[1] ? -1 : countLine() ? PastFirstLine : 0;
+        const KeptBranch* then = d.memo.branches[0];
+        if (!then) return -1;
         ret = &then->line;
         if (ret->state != DecodedLine::Cached || !ret->lends || ret->opcode != 45) return -1;
     }
@@ -489,13 +503,7 @@ int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resu
     Variable* result = named ? sysInt : sysDouble;
     if (!result || !result->data) return -1;
 
-    // The line counts as run, as in a frame.
-    if (outOfLines()) {
-        pushControl(static_cast<int32_t>(lineIndex));
-        pushControl(MarkCall);
-        lineIndex = static_cast<uint32_t>(label->capacity) + 1;
-        return 0;
-    }
+    if (!countLine()) return 0;
     if (named) {
         std::memcpy(result->data, &whole, sizeof whole);
         resultType = TypeInt;

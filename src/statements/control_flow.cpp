@@ -605,7 +605,7 @@ Statement* Ostrin::call(Statement* st)
 }
 
 // The call after its frame is pushed and its label found.
-bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType)
+bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType, bool pastFirstLine)
 {
     // The arguments are read in the caller's scope, before the call's own
     // is entered (no lookup can tell the difference, and what the caller
@@ -645,7 +645,7 @@ bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& res
     enterCallVersion(label, enteredFrom, params);
     const RunningCall callerFrame = frame;
     frame = {label, params, chainVersion};
-    lineIndex = static_cast<uint32_t>(label->capacity) + 1;
+    lineIndex = static_cast<uint32_t>(label->capacity) + 1 + pastFirstLine;
     const bool returned = runNested(body);
     frame = callerFrame;
     resultType = body->resultType;
