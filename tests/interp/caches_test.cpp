@@ -73,13 +73,27 @@ TEST(Caches, BenchmarkProgramsRunAlike)
     }
 }
 
+// What the random program makers share: their generator and its picks.
+class RandomPicks {
+public:
+    using Names = std::vector<std::string>;
+
+protected:
+    explicit RandomPicks(unsigned seed) : rng(seed) {}
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+    std::string any(const Names& items) { return items[pick(static_cast<int>(items.size()))]; }
+
+private:
+    std::mt19937 rng;
+};
+
 // Small random programs over every statement the caches touch: assignments
 // (with implicit declarations), block and inline conditionals, the loops,
 // selections, subroutine calls with and without results, a label run by its
 // name, variables defined while running, and the errors that stop a run.
-class ProgramMaker {
+class ProgramMaker : public RandomPicks {
 public:
-    explicit ProgramMaker(unsigned seed) : rng(seed) {}
+    explicit ProgramMaker(unsigned seed) : RandomPicks(seed) {}
 
     std::string program()
     {
@@ -93,7 +107,6 @@ public:
     }
 
 private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
     std::string operand()
     {
@@ -178,8 +191,6 @@ private:
         name += std::to_string(depth);
         return name;
     }
-
-    std::mt19937 rng;
 };
 
 // Where a remembered name or a compiled expression could go stale: one text
@@ -879,9 +890,9 @@ TEST(Caches, OneLineFunctionsRunAlike)
 // (a line of another kind, a DOUBLE, a value past 32 bits, an index past
 // the end, a remainder by zero). Only a loop's own step writes its
 // counter: every loop ends.
-class IntegerLoopMaker {
+class IntegerLoopMaker : public RandomPicks {
 public:
-    explicit IntegerLoopMaker(unsigned seed) : rng(seed) {}
+    explicit IntegerLoopMaker(unsigned seed) : RandomPicks(seed) {}
 
     std::string program()
     {
@@ -896,7 +907,6 @@ public:
     }
 
 private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
     template <size_t N>
     const char* any(const char* const (&items)[N])
@@ -956,8 +966,6 @@ private:
         }
         return text;
     }
-
-    std::mt19937 rng;
 };
 
 // Random programs of subroutine calls, where the frames kept for reuse,
@@ -967,10 +975,9 @@ private:
 // expressions, call statements and loops; parameters named like program
 // variables, locals declared and freed inside calls, a string passed by
 // reference.
-class CallMaker {
+class CallMaker : public RandomPicks {
 public:
-    using Names = std::vector<std::string>;
-    explicit CallMaker(unsigned seed) : rng(seed) {}
+    explicit CallMaker(unsigned seed) : RandomPicks(seed) {}
 
     std::string program()
     {
@@ -996,8 +1003,6 @@ public:
     }
 
 private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
-    std::string any(const Names& items) { return items[pick(static_cast<int>(items.size()))]; }
 
     std::string numeric(const Names& names)
     {
@@ -1066,8 +1071,6 @@ private:
         for (int n = pick(3); n > 0; --n) text += statement(names, targets, true, callable, counter);
         return text;
     }
-
-    std::mt19937 rng;
 };
 
 // How many of `count` programs from `maker` finished and failed, each run
@@ -1112,10 +1115,9 @@ TEST(Caches, RandomCallsRunAlike)
 // a condition holds, one of them a recursion; their arguments are numbers
 // whole and not, past 32 bits, names of each type and elements, too few
 // or too many.
-class OneLineMaker {
+class OneLineMaker : public RandomPicks {
 public:
-    using Names = std::vector<std::string>;
-    explicit OneLineMaker(unsigned seed) : rng(seed) {}
+    explicit OneLineMaker(unsigned seed) : RandomPicks(seed) {}
 
     std::string program()
     {
@@ -1139,8 +1141,6 @@ public:
     }
 
 private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
-    std::string any(const Names& items) { return items[pick(static_cast<int>(items.size()))]; }
 
     // Mostly the parameters and numbers, which run without a frame.
     std::string body(const Names& params, const std::string& callable)
@@ -1189,8 +1189,6 @@ private:
         default: return "console_print " + call() + ", SYSTEM_DOUBLE0\n";
         }
     }
-
-    std::mt19937 rng;
 };
 
 TEST(Caches, RandomOneLineFunctionsRunAlike)
