@@ -1991,9 +1991,15 @@ Variable* numberVariable(Ostrin& vm, CompiledExpression& code, const NumberMove&
     // Most names are INT scalars found where they were, or at their place
     // in this level of a recursion: read at once.
     const Variable* known = m.site->var;
-    if (!known || m.site->version != vm.chainVersion) known = vm.frameHitCall(*m.site);
+    int32_t i;
+    if (!known || m.site->version != vm.chainVersion) {
+        if (vm.frame.frameless && vm.framelessValue(*m.site, i)) {
+            x = i;
+            return true;
+        }
+        known = vm.frameHitCall(*m.site);
+    }
     if (known && known->type == TypeInt && !known->indexed && known->data) {
-        int32_t i;
         std::memcpy(&i, known->data, 4);
         x = i;
         return true;
@@ -2374,6 +2380,8 @@ const IntegerCode* Ostrin::integerCodeOf(const CompiledExpression* code)
 {
     return code && !code->integer.moves.empty() ? &code->integer : nullptr;
 }
+
+bool Ostrin::runsCallMoves(const CompiledExpression* code) { return code && code->callMoves; }
 
 const Variable* Ostrin::integerName(CompiledExpression& code, uint16_t move)
 {

@@ -302,12 +302,13 @@ public:
         // A site with a subroutine has a place (fillSite); its variable is
         // cleared where it must not be used (rememberElement).
         if (site.label != frame.label || !site.label || !site.var || chainVersion != frame.version ||
-            errorCode || !useCaches || runningChain() != frame.params)
+            errorCode || !useCaches || runningChain() != frame.chain)
             return nullptr;
         Variable* v = site.var;
         if (site.place == OutsideFrame) {
             if (site.outside != outsideChanges) return nullptr;
         } else {
+            // A call without a frame has no parameter to walk to.
             v = frame.params;
             for (uint32_t k = 0; v && k < site.place; ++k) v = v->next;
             if (!v) return nullptr;
@@ -376,6 +377,8 @@ public:
     [[gnu::always_inline]] bool runIntegerMoves(const IntegerCode& ic, int32_t& result, Name& name, Element& element,
                                                 ElementAt& elementAt);
     static const IntegerCode* integerCodeOf(const CompiledExpression* code);
+    // Whether a compiled expression runs as moves with calls among them.
+    static bool runsCallMoves(const CompiledExpression* code);
     // An integral expression's name (its move) looked up again.
     const Variable* integerName(CompiledExpression& code, uint16_t move);
     // The array of an element whose indices are computed (its move),
@@ -546,14 +549,48 @@ public:
     // so what the caller found before the call stays found.
     uint64_t versionClock = 0;
     uint64_t outsideChanges = 0;
+    struct FramelessCall;
     // The running call: its subroutine, its parameters' head and the version
     // it was entered with. While chainVersion is still that version, the
-    // running chain is exactly those parameters (see NameSite::place).
+    // running chain is exactly `chain` (see NameSite::place): the
+    // parameters, or for a call without a frame (`frameless`), which has
+    // none, its caller's chain.
     struct RunningCall {
         const Variable* label = nullptr;
         Variable* params = nullptr;
+        Variable* chain = nullptr;
         uint64_t version = 0;
+        FramelessCall* frameless = nullptr;
     } frame;
+    // What a call's frame took over from its caller, which closeFrame gives
+    // back.
+    struct OpenFrame {
+        uint64_t callerVersion, outsideBefore, outsideAtEntry;
+        Variable *callerChain, *callerLast, *params;
+        RunningCall callerFrame;
+    };
+    // A call running its second line without a frame (returnWithoutFrame):
+    // its INT parameters' values, and the frame made for it if a lookup
+    // needed one after all (frameOnDemand).
+    struct FramelessCall {
+        Variable* label;
+        const int32_t* values;
+        uint32_t count;
+        bool opened = false;
+        OpenFrame open;
+    };
+    // A parameter's value that a site of the frameless call's subroutine
+    // names; false for any other site.
+    bool framelessValue(const NameSite& site, int32_t& x) const
+    {
+        const FramelessCall* call = frame.frameless;
+        if (site.label != call->label || !site.var || site.place == 0 || site.place > call->count) return false;
+        x = call->values[site.place - 1];
+        return true;
+    }
+    // The frame of a call without one, made when a lookup needs it; the
+    // lookups go on in it.
+    void frameOnDemand();
     void chainsChanged(bool confined) {
         chainVersion = ++versionClock;
         if (!confined) ++outsideChanges;
@@ -654,6 +691,17 @@ private:
     }
     // `pastFirstLine`: its first line has run (callWithoutFrame).
     bool enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType, bool pastFirstLine = false);
+    // A call's frame: its parameters bound in the caller's scope, then its
+    // own scope entered. False with the error set, nothing entered.
+    bool openFrame(Variable* label, CallArguments& args, OpenFrame& f);
+    // Leaves the frame openFrame opened: its locals freed, the caller's
+    // scope back.
+    void closeFrame(Variable* label, OpenFrame& f);
+    // A subroutine's second line, a return of an expression with calls,
+    // run with st after its first (runWithoutFrame), its parameters'
+    // values standing in for its frame; true when it returned.
+    bool returnWithoutFrame(Variable* label, const int32_t* values, uint32_t count, Statement* st, char* text,
+                            LineMemo& memo);
     // The bodies of the loop and conditional handlers, which kept lines
     // run directly (runDirect).
     bool stepCounter(char* name, NameSite* site);

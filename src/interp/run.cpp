@@ -484,8 +484,32 @@ int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resu
         int32_t holds;
         if (!integer(d.memo.code, holds)) return -1;
         // A condition that does not hold, without an else, has done all its
-        // line does: the frame's way goes on after it.
-        if (!holds) return d.memo.marks[1] ? -1 : countLine() ? PastFirstLine : 0;
+        // line does: the frame's way goes on after it, or this way when the
+        // next line returns an expression with calls.
+        if (!holds) {
+            if (d.memo.marks[1]) return -1;
+            if (!countLine()) return 0;
+            const uint32_t second = static_cast<uint32_t>(label->capacity) + 2;
+            if (second >= lineCount) return PastFirstLine;
+            DecodedLine& next = decodedLines[second];
+            if (next.state != DecodedLine::Cached || !next.lends || next.opcode != 45 ||
+                next.argClass[0] != ClassExpression || !runsCallMoves(next.memo.code))
+                return PastFirstLine;
+            // Counted and marked on the control stack as in a frame.
+            Statement* st = reuseStatement();
+            if (!st) return PastFirstLine;
+            pushControl(static_cast<int32_t>(lineIndex));
+            pushControl(MarkCall);
+            lineIndex = second;
+            bool returned = false;
+            if (!outOfLines()) {
+                st->resultType = NoResult;
+                returned = returnWithoutFrame(label, values, static_cast<uint32_t>(n), st, next.args, next.memo);
+                resultType = st->resultType;
+            }
+            keepStatement(st);
+            return returned;
+        }
         const KeptBranch* then = d.memo.branches[0];
         if (!then) return -1;
         ret = &then->line;

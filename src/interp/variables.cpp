@@ -392,6 +392,10 @@ void Ostrin::fillSite(NameSite& site, Variable* v)
 // findVariable past its site.
 Variable* Ostrin::searchVariable(char* ref, Variable* chain, bool runIfMissing, NameSite* site)
 {
+    // A call without a frame has it made before anything is looked up in
+    // its scope.
+    if (!chain && frame.frameless) [[unlikely]]
+        frameOnDemand();
     if (site && !chain)
         if (Variable* v = frameHit(*site)) return selectWhole(v);
     FoundName* found = nullptr;

@@ -604,66 +604,133 @@ Statement* Ostrin::call(Statement* st)
     return enterSubroutine(label, args, st->resultType) ? st : nullptr;
 }
 
-// The call after its frame is pushed and its label found.
-bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType, bool pastFirstLine)
+[[gnu::always_inline]] inline bool Ostrin::openFrame(Variable* label, CallArguments& args, OpenFrame& f)
 {
     // The arguments are read in the caller's scope, before the call's own
     // is entered (no lookup can tell the difference, and what the caller
     // found stays found).
-    const uint64_t callerVersion = chainVersion, outsideBefore = outsideChanges;
-    Variable* callerChain = runningChain();
-    Variable *params = nullptr, *paramsLast = nullptr;
+    f.callerVersion = chainVersion;
+    f.outsideBefore = outsideChanges;
+    f.callerChain = runningChain();
+    f.params = nullptr;
+    Variable* paramsLast = nullptr;
     if (label->members) {
-        params = bindParameters(label, args, paramsLast);
-        if (!params) return false;
+        f.params = bindParameters(label, args, paramsLast);
+        if (!f.params) return false;
     }
     const uint64_t enteredFrom = chainVersion;
     // Nothing is looked up before setRunningChain below gives the call a
     // fresh version: pushing the scope needs none of its own.
-    scopeStack.push_back(callerChain);
-    auto backToCaller = [&] {
-        if (outsideChanges == outsideBefore) chainVersion = callerVersion;
-    };
+    scopeStack.push_back(f.callerChain);
+    // Nothing outside the call changing while it runs (see chainsChanged)
+    // leaves the caller's chain as it is now, its last record too.
+    f.callerLast = lastVariable;
+    f.outsideAtEntry = outsideChanges;
+    setRunningChain(f.params, true, paramsLast);
+    enterCallVersion(label, enteredFrom, f.params);
+    f.callerFrame = frame;
+    frame = {label, f.params, f.params, chainVersion, nullptr};
+    return true;
+}
 
+[[gnu::always_inline]] inline void Ostrin::closeFrame(Variable* label, OpenFrame& f)
+{
+    frame = f.callerFrame;
+    // The subroutine's own variables go first, while they are the running
+    // chain; the parameter copies after them keep only borrowed storage.
+    Variable* locals = runningChain();
+    if (locals != f.callerChain && endsInLocals(locals)) freeVariables(locals, true, true);
+    assert(!scopeStack.empty());
+    Variable* saved = scopeStack.back();
+    scopeStack.pop_back();
+    setRunningChain(saved, true, outsideChanges == f.outsideAtEntry ? f.callerLast : nullptr);
+    if (f.params) keepOrFreeFrame(label->members, f.params);
+    if (outsideChanges == f.outsideBefore) chainVersion = f.callerVersion;
+}
+
+// The call after its frame is pushed and its label found.
+bool Ostrin::enterSubroutine(Variable* label, CallArguments& args, uint32_t& resultType, bool pastFirstLine)
+{
+    OpenFrame f;
+    if (!openFrame(label, args, f)) return false;
     // The nested loop needs a statement record of its own: the caller's is
     // still being executed (and may be an expression's function call).
     Statement* body = reuseStatement();
     if (!body) {
-        if (params) freeVariables(params, false, true);
-        scopeStack.pop_back();
-        chainsChanged(true);
-        backToCaller();
+        closeFrame(label, f);
         failOnce(ErrNoMemory);
         return false;
     }
-
-    // Nothing outside the call changing while it runs (see chainsChanged)
-    // leaves the caller's chain as it is now, its last record too.
-    Variable* const callerLast = lastVariable;
-    const uint64_t outsideAtEntry = outsideChanges;
-    setRunningChain(params, true, paramsLast);
-    enterCallVersion(label, enteredFrom, params);
-    const RunningCall callerFrame = frame;
-    frame = {label, params, chainVersion};
     lineIndex = static_cast<uint32_t>(label->capacity) + 1 + pastFirstLine;
     const bool returned = runNested(body);
-    frame = callerFrame;
     resultType = body->resultType;
     keepStatement(body);
-
-    // The subroutine's own variables go first, while they are the running
-    // chain; the parameter copies after them keep only borrowed storage.
-    Variable* locals = runningChain();
-    if (locals != callerChain && endsInLocals(locals)) freeVariables(locals, true, true);
-    assert(!scopeStack.empty());
-    Variable* saved = scopeStack.back();
-    scopeStack.pop_back();
-    setRunningChain(saved, true, outsideChanges == outsideAtEntry ? callerLast : nullptr);
-    if (params) keepOrFreeFrame(label->members, params);
-    backToCaller();
-
+    closeFrame(label, f);
     --lineIndex;
     return !errorCode && returned;   // no error: the lines ran out
+}
+
+namespace {
+
+// A call's INT parameters as their values give them.
+class ParameterValues final : public CallArguments {
+public:
+    ParameterValues(const int32_t* values, uint32_t n) : values(values), n(static_cast<int>(n)) {}
+    int count() const override { return n; }
+    bool read(int k, ArgValue& out) override
+    {
+        setFromInt64(out, values[k]);
+        out.type = TypeInt;
+        return true;
+    }
+    bool known(int k, const Variable*& var, int32_t& whole) override
+    {
+        var = nullptr;
+        whole = values[k];
+        return true;
+    }
+    int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
+
+private:
+    const int32_t* values;
+    int n;
+};
+
+}  // namespace
+
+// The second line of a subroutine whose first did not return
+// (runWithoutFrame): a kept return of an expression with calls, a
+// recursion's step. It runs as the frame's way runs it (returnLine), but
+// without the frame: the parameters' values stand in for it, read by their
+// names' loads (framelessValue), and a name outside it is found where the
+// frame's way finds it (frameHit), the running chain being still the
+// caller's. The first lookup that needs the frame after all (a name not
+// found so: the outside changed, or a name is run as a statement) makes it
+// then, with the same values (frameOnDemand): nothing ran in the frame
+// before that could have changed it.
+bool Ostrin::returnWithoutFrame(Variable* label, const int32_t* values, uint32_t count, Statement* st, char* text,
+                                LineMemo& memo)
+{
+    FramelessCall call{label, values, count, false, {}};
+    const RunningCall callerFrame = frame;
+    // A version of its own, as a frame has: its names' sites, filled in
+    // other calls of the subroutine, are not the caller's, even where the
+    // caller is one of those calls.
+    const uint64_t callerVersion = chainVersion, outsideBefore = outsideChanges;
+    chainVersion = ++versionClock;
+    frame = {label, nullptr, runningChain(), chainVersion, &call};
+    const bool returned = returnLine(st, text, ClassExpression, memo) && !errorCode;
+    if (call.opened) closeFrame(label, call.open);
+    frame = callerFrame;
+    if (outsideChanges == outsideBefore) chainVersion = callerVersion;
+    return returned;
+}
+
+void Ostrin::frameOnDemand()
+{
+    FramelessCall& call = *frame.frameless;
+    ParameterValues args(call.values, call.count);
+    call.opened = openFrame(call.label, args, call.open);
 }
 
 Statement* Ostrin::returnStatement(Statement* st)

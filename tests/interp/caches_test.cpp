@@ -883,6 +883,57 @@ TEST(Caches, OneLineFunctionsRunAlike)
     }
 }
 
+// Second lines that return an expression with calls after a first-line
+// condition that did not hold, which run without a frame until a lookup
+// needs one: with and without caches, against their written results.
+TEST(Caches, SecondLinesRunAlike)
+{
+    const struct {
+        const char* line;
+        const char* output;
+        int error, errorLine;
+    } cases[] = {
+        {"console_print fb(i + 6), SYSTEM_DOUBLE0", "13 13 \n21 21 \n34 34 \n", 0, 0},
+        {"console_print fb(), fb(i + 2, 9)", "0 2 \n0 3 \n0 5 \n", 0, 0},
+        // w frees a name: what was found outside is looked up again, in the
+        // frame made then, not in the caller's scope (cg).
+        {"console_print fw(i + 1)", "2015 \n3027 \n4043 \n", 0, 0},
+        {"console_print cg(i)", "2065 \n2065 \n2065 \n", 0, 0},
+        {"console_print fp(i, i * 2), jp(2, i) + fp(i, 2)", "23 46 \n96 108 \n219 190 \n", 0, 0},
+        {"console_print pk(i), fv(i + 1)", "1000 3 \n1000 6 \n1000 10 \n", 0, 0},
+        {"console_print fs(i)", "xx\nxxx\nxxxxx\n", 0, 0},
+        {"console_print fe(i)", "", ErrDivideByZero, 41},
+        {"console_print fz(i)", "-5 \n", ErrDivideByZero, 45},
+    };
+    for (const auto& c : cases) {
+        const std::string source =
+            "declare_variables gl, n: INT\ndeclare_function fb(n: INT)\ndeclare_function fw(n: INT)\n"
+            "declare_function w(p: INT)\ndeclare_function pk(z: INT)\ndeclare_function fv(n: INT)\n"
+            "declare_function fs(n: INT)\ndeclare_function fe(n: INT)\ndeclare_function fz(n: INT)\n"
+            "declare_function cg(x: INT)\ndeclare_function fx(m: INT)\ndeclare_function fp(a: INT, b: INT)\n"
+            "declare_function jp(b: INT, a: INT)\ngl = 3\nn = 1000\ncounted_loop i, 1, 3\n" +
+            std::string(c.line) +
+            "\nnext_step i\njump finish\n"
+            "fb:\nconditional n < 2 then return n\nreturn fb(n - 1) + fb(n - 2)\n"
+            "fw:\nconditional n < 1 then return gl\nreturn (gl * n) + w(n + 0) + fx(n - 1)\nfx:\nreturn fw(m)\n"
+            "w:\ndeclare_variables t: INT\nfree_variables t\nreturn p + 1000\n"
+            "pk:\nreturn n\n"
+            "fv:\nconditional n < 1 then return 0\nreturn fv(n - 1) + pk(n + 0) + (n - 1000)\n"
+            "fs:\nconditional n < 1 then return \"x\"\nreturn fs(n - 1) + fs(n - 2)\n"
+            "fe:\nconditional n < 1 then return 10 % n\nreturn fe(n - 1) + 1\n"
+            "fz:\nconditional n < 1 then return 0\nreturn fz(n - 1) + 5 / (n - 2)\n"
+            "cg:\ndeclare_variables fx: INT\nfx = 50\nreturn fw(2) + fx\n"
+            "fp:\nconditional a < 1 then return b\nreturn fp(a - 1, b + 1) + (b * 10)\njp:\njump fp\n"
+            "finish:";
+        const RunResult r = runBothWays(source, c.line);
+        EXPECT_EQ(c.output, r.output) << c.line;
+        EXPECT_EQ(c.error, r.error) << c.line;
+        if (c.error) {
+            EXPECT_EQ(c.errorLine, r.line) << c.line;
+        }
+    }
+}
+
 // Random while and counted loops of integer lines, the loops whose turns
 // run together: INT names and elements in every operation, block and
 // inline conditionals with elses, numbers stored, names and elements copied,
@@ -1125,18 +1176,22 @@ public:
                            "declare_variables sv: STRING\ndeclare_variables ar[4]: INT\n"
                            "declare_function a(p: INT, q: INT)\ndeclare_function b(p: INT)\ndeclare_function c()\n"
                            "declare_function d(p: INT, q: DOUBLE)\ndeclare_function e(p: INT)\n"
-                           "declare_function r(p: INT)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
+                           "declare_function r(p: INT)\ndeclare_function w(p: INT)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
                            std::to_string(pick(9) - 3) + "\nh = " + std::to_string(pick(6)) + "\n";
         for (int n = pick(4) + 3; n > 0; --n) text += statement();
         text += "console_print g, h, s, x\njump finish\n";
         text += "a:\nreturn " + body({"p", "q"}, "bc") + "\nb:\nreturn " + body({"p"}, "c") + "\nc:\nreturn " +
                 body({}, "") + "\nd:\nreturn " + body({"p", "q"}, "") + "\n";
-        // A first line that returns when its condition holds, the frame's
-        // way after it; r is a recursion of that shape.
+        // A first line that returns when its condition holds, and a second
+        // that returns an expression with calls; r is a recursion of that
+        // shape, w frees a name (what was found outside is looked up again).
         text += "e:\nconditional " + body({"p"}, "") + any({" < 3", " > 0", ""}) + " then return " +
                 (pick(2) ? "p" : body({"p"}, "")) + (pick(3) ? "" : " else return " + body({"p"}, "")) +
                 "\nreturn " + body({"p"}, "c") + "\nr:\nconditional p < 2 then return " + any({"p", "p * 3", "g"}) +
-                "\nreturn r(p - 1) + r(p - 2)\n";
+                "\nreturn " +
+                any({"r(p - 1) + r(p - 2)", "r(p - 1) * 2 - g", "w(p) + r(p - 1) + g", "r(p - 1) / (p - 3)",
+                     "r(p - 2) + c() * p"}) +
+                "\nw:\ndeclare_variables t: INT\nfree_variables t\nreturn p + h\n";
         return text + "finish:\nconsole_print g, h, s, x\n";
     }
 

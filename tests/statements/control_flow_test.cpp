@@ -220,6 +220,22 @@ TEST(ControlFlow, CallDepthLimit)
         EXPECT_EQ(levels == 2048 ? 13 : 0, rg.error ? rg.line : 0) << levels;
         EXPECT_EQ(levels == 2048 ? "" : "2048 \n", rg.output) << levels;
     }
+
+    // So does a recursion's second line, which marks its call on the
+    // control stack as its frame would: the same depth without caches,
+    // where every call makes its frame.
+    for (const int levels : {2047, 2048, -2047, -2048}) {
+        auto g = prepareProgram("declare_function f(n: INT)\nconsole_print f(3)\nconsole_print f(" +
+                                std::to_string(std::abs(levels)) + ")\njump finish\nf:\n"
+                                "conditional n < 1 then return 0\nreturn f(n - 1) + 1\nfinish:");
+        ASSERT_NE(nullptr, g);
+        g->useCaches = levels > 0;
+        const RunResult rg = runPrepared(*g);
+        const bool full = std::abs(levels) == 2048;
+        EXPECT_EQ(full ? ErrStackFull : 0, rg.error) << levels;
+        EXPECT_EQ(full ? 7 : 0, rg.error ? rg.line : 0) << levels;
+        EXPECT_EQ(full ? "3 \n" : "3 \n2047 \n", rg.output) << levels;
+    }
 }
 
 // Endless recursion through «return f()» stops with error 34 at the
