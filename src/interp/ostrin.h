@@ -573,6 +573,11 @@ public:
     // its INT parameters' values, and the frame made for it if a lookup
     // needed one after all (frameOnDemand).
     struct FramelessCall {
+        // `open` is left unset until a frame is made: most calls make none.
+        FramelessCall(Variable* label, const int32_t* values, uint32_t count)
+            : label(label), values(values), count(count)
+        {
+        }
         Variable* label;
         const int32_t* values;
         uint32_t count;

@@ -711,7 +711,7 @@ private:
 bool Ostrin::returnWithoutFrame(Variable* label, const int32_t* values, uint32_t count, Statement* st, char* text,
                                 LineMemo& memo)
 {
-    FramelessCall call{label, values, count, false, {}};
+    FramelessCall call(label, values, count);
     const RunningCall callerFrame = frame;
     // A version of its own, as a frame has: its names' sites, filled in
     // other calls of the subroutine, are not the caller's, even where the
