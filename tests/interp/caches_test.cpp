@@ -739,7 +739,20 @@ struct LineCase {
     const char* line;
     const char* output;
     int error;
+    int errorLine = 0;   // 0: the table's
 };
+
+// A case's program run both ways (runBothWays) against the case's written
+// output and error, which stands at its errorLine, or else at errorLine.
+void expectLineCase(const LineCase& c, const std::string& source, int errorLine = 0)
+{
+    const RunResult r = runBothWays(source, c.line);
+    EXPECT_EQ(c.output, r.output) << c.line;
+    EXPECT_EQ(c.error, r.error) << c.line;
+    if (c.error) {
+        EXPECT_EQ(c.errorLine ? c.errorLine : errorLine, r.line) << c.line;
+    }
+}
 
 // What calls among numeric moves give, written out and the same both ways:
 // numbers, texts joined and compared, no value, calls made in order, nested
@@ -764,12 +777,7 @@ TEST(Caches, CallsAmongMovesGiveTheirValues)
             "declare_function k(x: INT)\ndeclare_function n(x: INT)\n" + std::string(c.line) +
             "\njump finish\nf:\nreturn x * 2 + y\nt:\nconditional x > 2 then return \"big\"\nreturn \"t\"\nk:\n"
             "a = a + x\nreturn a\nn:\nreturn\nfinish:";
-        const RunResult r = runBothWays(source, c.line);
-        EXPECT_EQ(c.output, r.output) << c.line;
-        EXPECT_EQ(c.error, r.error) << c.line;
-        if (c.error) {
-            EXPECT_EQ(6, r.line) << c.line;
-        }
+        expectLineCase(c, source, 6);
     }
 }
 
@@ -818,12 +826,7 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
             "return \"t\"\nn:\nreturn\nd:\nreturn x\ns:\nreturn x\nw:\nreturn fl\nm:\nconsole_print y\n"
             "return x * 10 + z\nfinish:\n"
             "e:\nconsole_print \"e\"";   // the program ends through e, which a call runs off the end
-        const RunResult r = runBothWays(source, c.line);
-        EXPECT_EQ(c.output, r.output) << c.line;
-        EXPECT_EQ(c.error, r.error) << c.line;
-        if (c.error) {
-            EXPECT_EQ(21, r.line) << c.line;
-        }
+        expectLineCase(c, source, 21);
     }
 }
 
@@ -837,11 +840,7 @@ TEST(Caches, CallsFoundBeforeGiveTheirValues)
 // ControlFlow.CallDepthLimit.)
 TEST(Caches, OneLineFunctionsRunAlike)
 {
-    const struct {
-        const char* line;
-        const char* output;
-        int error, errorLine;
-    } cases[] = {
+    const LineCase cases[] = {
         {"console_print f(i, 2), SYSTEM_DOUBLE0", "5 5 \n8 8 \n11 11 \n", 0, 0},
         {"s = f(a, i) + f(i, 0 - i)\nconsole_print s", "9 \n12 \n15 \n", 0, 0},
         {"console_print f(f(i, 1), i) + o()", "55 \n65 \n75 \n", 0, 0},
@@ -874,12 +873,7 @@ TEST(Caches, OneLineFunctionsRunAlike)
             "fb:\nconditional n < 2 then return n\nreturn fb(n - 1) + fb(n - 2)\n"
             "t:\nconditional x > 2 then return x * 10 else return x\nreturn 0 - x\n"
             "u:\nconditional 7 % x > 0 then return 7\nreturn x\nfinish:";
-        const RunResult r = runBothWays(source, c.line);
-        EXPECT_EQ(c.output, r.output) << c.line;
-        EXPECT_EQ(c.error, r.error) << c.line;
-        if (c.error) {
-            EXPECT_EQ(c.errorLine, r.line) << c.line;
-        }
+        expectLineCase(c, source);
     }
 }
 
@@ -888,11 +882,7 @@ TEST(Caches, OneLineFunctionsRunAlike)
 // needs one: with and without caches, against their written results.
 TEST(Caches, SecondLinesRunAlike)
 {
-    const struct {
-        const char* line;
-        const char* output;
-        int error, errorLine;
-    } cases[] = {
+    const LineCase cases[] = {
         {"console_print fb(i + 6), SYSTEM_DOUBLE0", "13 13 \n21 21 \n34 34 \n", 0, 0},
         {"console_print fb(), fb(i + 2, 9)", "0 2 \n0 3 \n0 5 \n", 0, 0},
         // w frees a name: what was found outside is looked up again, in the
@@ -925,12 +915,7 @@ TEST(Caches, SecondLinesRunAlike)
             "cg:\ndeclare_variables fx: INT\nfx = 50\nreturn fw(2) + fx\n"
             "fp:\nconditional a < 1 then return b\nreturn fp(a - 1, b + 1) + (b * 10)\njp:\njump fp\n"
             "finish:";
-        const RunResult r = runBothWays(source, c.line);
-        EXPECT_EQ(c.output, r.output) << c.line;
-        EXPECT_EQ(c.error, r.error) << c.line;
-        if (c.error) {
-            EXPECT_EQ(c.errorLine, r.line) << c.line;
-        }
+        expectLineCase(c, source);
     }
 }
 
