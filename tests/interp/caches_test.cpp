@@ -1161,7 +1161,8 @@ public:
                            "declare_variables sv: STRING\ndeclare_variables ar[4]: INT\n"
                            "declare_function a(p: INT, q: INT)\ndeclare_function b(p: INT)\ndeclare_function c()\n"
                            "declare_function d(p: INT, q: DOUBLE)\ndeclare_function e(p: INT)\n"
-                           "declare_function r(p: INT)\ndeclare_function w(p: INT)\nsv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
+                           "declare_function r(p: INT)\ndeclare_function w(p: INT)\n"
+                           "sv = \"z\"\nx = 2.5\nar[1] = 7\nar[2] = -3\ng = " +
                            std::to_string(pick(9) - 3) + "\nh = " + std::to_string(pick(6)) + "\n";
         for (int n = pick(4) + 3; n > 0; --n) text += statement();
         text += "console_print g, h, s, x\njump finish\n";
@@ -1174,8 +1175,8 @@ public:
                 (pick(2) ? "p" : body({"p"}, "")) + (pick(3) ? "" : " else return " + body({"p"}, "")) +
                 "\nreturn " + body({"p"}, "c") + "\nr:\nconditional p < 2 then return " + any({"p", "p * 3", "g"}) +
                 "\nreturn " +
-                any({"r(p - 1) + r(p - 2)", "r(p - 1) * 2 - g", "w(p) + r(p - 1) + g", "r(p - 1) / (p - 3)",
-                     "r(p - 2) + c() * p"}) +
+                any({"r(p - 1) + r(p - 2)", "r(p - 1) * 2 - (g + 0)", "w(p + 0) + r(p - 1) + (g * 1)",
+                     "r(p - 1) / (p - 3)", "r(p - 2) + c() * (p + 0)"}) +
                 "\nw:\ndeclare_variables t: INT\nfree_variables t\nreturn p + h\n";
         return text + "finish:\nconsole_print g, h, s, x\n";
     }
