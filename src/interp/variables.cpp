@@ -185,7 +185,12 @@ Variable* Ostrin::defineVariable(char* name, int type, uint32_t count, Variable*
             }
         }
         const int size = typeSize(type);
-        const uint64_t bytes = static_cast<uint64_t>(count) * static_cast<uint64_t>(size);
+        uint64_t bytes = static_cast<uint64_t>(count) * static_cast<uint64_t>(size);
+        // An element of «s[20, 5]» is selected in rows of 21 bytes, which
+        // the count above (101) does not hold: the storage takes every row.
+        if (type == TypeIString && v->dims[1] > 0)
+            bytes = static_cast<uint64_t>(v->dims[0]) * static_cast<uint64_t>(v->dims[1]) *
+                    static_cast<uint64_t>(v->dims[2] > 0 ? v->dims[2] : 1);
         if (bytes > 0x7FFFFFFF) return discard(ErrNoMemory);
         if (bytes) {
             // A string's storage is followed by one zero byte that no write

@@ -291,4 +291,22 @@ TEST(Variables, SelectedCharacterReadsAlone)
     EXPECT_EQ("ee!\n", r.output);
 }
 
+// A fixed string of several dimensions is selected in rows one byte longer
+// than its first dimension: every row must lie in its storage.
+TEST(Variables, RowsOfAFixedStringArrayLieInItsStorage)
+{
+    RunResult r = runProgram("declare_variables a[5, 4]:ISTRING\r\ndeclare_variables b[3]:ISTRING\r\n"
+                             "b = \"qq\"\r\na[0, 3] = \"abcdefgh\"\r\na[2, 3] = \"xyz\"\r\na[4, 0] = \"k\"\r\n"
+                             "console_print a[0, 3], a[2, 3], a[4, 0], b\r\n");
+    EXPECT_EQ(0, r.error);
+    EXPECT_EQ("abxyzxyzkqq\n", r.output);
+    auto o = prepareImage("");
+    Variable* grid = define(*o, "grid[5, 4]", TypeIString);
+    EXPECT_EQ(21u, grid->count);   // as declared; the storage holds 6 x 4
+    Variable* last = find(*o, "grid[0, 3]");
+    ASSERT_NE(nullptr, last);
+    EXPECT_EQ(grid->base + 18, last->data);
+    EXPECT_EQ(6, last->capacity);
+}
+
 }  // namespace
