@@ -952,7 +952,13 @@ bool Evaluator::valueOf(Variable* var, Value& v)
         if (var == vm.sysString) d = var->base;   // a result, whatever selected before
         else if (var->capacity > 0 && static_cast<size_t>(var->capacity) < limit)
             limit = static_cast<size_t>(var->capacity);   // «s[1]» is one character
-        return newText(d ? d : "", d ? strnlen(d, limit) : 0, v);
+        if (!d) return newText("", 0, v);
+        // Storage the engine made holds its capacity (writes go that far),
+        // and SYSTEM_STRING0 its 65,536 bytes; other storage (a text an
+        // external function handed over) is only known to end at its
+        // terminator.
+        const bool held = var == vm.sysString ? static_cast<size_t>(var->dims[0]) >= limit : var->capacity > 0;
+        return newText(d, held ? textLength(d, limit) : strnlen(d, limit), v);
     }
     if (d) v.number = numberIn(var);
     return true;

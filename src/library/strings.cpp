@@ -47,16 +47,17 @@ private:
     ScratchStack::Mark m_mark;
 };
 
-// Length of an evaluated string, bounded by what its storage holds.
+// Length of an evaluated string, bounded by what its storage holds (and
+// scanned a word at a time there).
 size_t boundedLength(const ArgValue& a)
 {
     if (!a.text) return 0;
     if (const Variable* v = a.variable) {
-        if (v->type == TypeString && v->capacity > 0) return strnlen(a.text, static_cast<size_t>(v->capacity));
+        if (v->type == TypeString && v->capacity > 0) return textLength(a.text, static_cast<size_t>(v->capacity));
         if (v->type == TypeMemory) {
             // A block the engine did not allocate (a text an external
             // function handed over) can only end at its terminator.
-            if (uint32_t size = usableMemorySize(v, a.text)) return strnlen(a.text, size);
+            if (uint32_t size = usableMemorySize(v, a.text)) return textLength(a.text, size);
         }
     }
     return std::strlen(a.text);

@@ -216,7 +216,8 @@ bool storeEvaluated(Ostrin& o, const Destination& d, double value, bool isString
         // A string result suits a string, or a character by its first byte.
         const char* text = o.stringResultBuffer();
         if (type == TypeString) {
-            storeText(d, text, std::strlen(text));
+            // The result's storage ends in a zero byte no write reaches.
+            storeText(d, text, textLength(text, static_cast<size_t>(o.sysString->dims[0]) + 1));
             return true;
         }
         if (type == TypeChar) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "interp/text.h"
 #include "support/harness.h"
 
 namespace {
@@ -223,6 +224,36 @@ TEST(StringFunctions, Errors)
         EXPECT_EQ(c.error, r.error) << c.lines.back();
         EXPECT_EQ(static_cast<int>(c.lines.size()), r.line) << c.lines.back();
     }
+}
+
+// Lengths are read a word at a time: the terminator at every place in a
+// word, at every alignment, and a bound that comes first, give strnlen's
+// answer, reading nothing past the bound (the buffer ends there).
+TEST(StringFunctions, TextLengthsAtEveryAlignment)
+{
+    for (size_t start = 0; start < 2 * sizeof(void*); ++start)
+        for (size_t length = 0; length < 4 * sizeof(void*); ++length)
+            for (size_t limit : {length, length + 1, length + 3, length / 2}) {
+                std::vector<char> buffer(start + limit + (limit ? 0 : 1), 'a');
+                if (length < limit) buffer[start + length] = 0;
+                const char* p = buffer.data() + start;
+                EXPECT_EQ(strnlen(p, limit), textLength(p, limit)) << start << " " << length << " " << limit;
+            }
+}
+
+// A string grown past several words, copied into a shorter one, and grown
+// when full, keeps the length its characters give.
+TEST(StringFunctions, GrownStringsKeepTheirLengths)
+{
+    RunResult r;
+    ASSERT_TRUE(runLines({"declare_variables t[20], f[7]: ISTRING", "declare_variables i, n: INT",
+                          "counted_loop i, 1, 21", "t = t + character(64 + i)", "n = n * 100 + size_of(t) - i",
+                          "next_step i", "f = t", "t = t + f", "console_print size_of(t), t, size_of(f), f, n"},
+                         r));
+    EXPECT_EQ(0, r.error);
+    // n stays 0 while each append adds one character, and goes to -1 when
+    // the full string (20 characters) cannot take the 21st.
+    EXPECT_EQ("20 ABCDEFGHIJKLMNOPQRST7 ABCDEFG-1 \n", r.output);
 }
 
 }  // namespace
