@@ -1,7 +1,94 @@
 // Text helpers shared by the decoder, the evaluator and the handlers.
 #include "text.h"
 
+#include <cstdint>
 #include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#define OSTRIN_SSE2_SCAN 1
+#endif
+
+namespace {
+
+// The characters before the first aligned block, one at a time: true with
+// the length when the terminator or the bound comes first, else false with
+// s at the block.
+template <size_t Align>
+bool leadingLength(const char* p, const char*& s, const char* end, size_t& length)
+{
+    for (; s < end && reinterpret_cast<uintptr_t>(s) % Align; ++s)
+        if (!*s) break;
+    length = static_cast<size_t>(s - p);
+    return s == end || !*s;
+}
+
+size_t trailingLength(const char* p, const char* s, const char* end)
+{
+    while (s < end && *s) ++s;
+    return static_cast<size_t>(s - p);
+}
+
+#ifdef OSTRIN_SSE2_SCAN
+// The engine runs on processors without SSE2 too: asked once.
+bool haveSse2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2");
+}
+
+[[gnu::target("sse2")]] size_t sse2Length(const char* p, size_t limit)
+{
+    const char* s = p;
+    const char* const end = p + limit;
+    size_t length;
+    if (leadingLength<16>(p, s, end, length)) return length;
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - s >= 16; s += 16) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(s));
+        if (const int zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)))
+            return static_cast<size_t>(s - p) + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(zeros)));
+    }
+    return trailingLength(p, s, end);
+}
+#endif
+
+}  // namespace
+
+bool textLengthBySse2(const char* p, size_t limit, size_t& length)
+{
+#ifdef OSTRIN_SSE2_SCAN
+    static const bool sse2 = haveSse2();
+    if (sse2) {
+        length = sse2Length(p, limit);
+        return true;
+    }
+#endif
+    (void)p, (void)limit, (void)length;
+    return false;
+}
+
+size_t textLengthByWords(const char* p, size_t limit)
+{
+    using Word = uintptr_t;
+    constexpr Word ones = ~Word{0} / 0xFF, highs = ones << 7;
+    const char* s = p;
+    const char* const end = p + limit;
+    size_t length;
+    if (leadingLength<sizeof(Word)>(p, s, end, length)) return length;
+    for (; static_cast<size_t>(end - s) >= sizeof(Word); s += sizeof(Word)) {
+        Word w;
+        std::memcpy(&w, s, sizeof w);
+        if ((w - ones) & ~w & highs) break;
+    }
+    return trailingLength(p, s, end);
+}
+
+size_t textLength(const char* p, size_t limit)
+{
+    size_t length;
+    return textLengthBySse2(p, limit, length) ? length : textLengthByWords(p, limit);
+}
 
 char* skipBlanks(char* text)
 {

@@ -2,35 +2,22 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 // The first character that is neither space nor tab; null gives null.
 char* skipBlanks(char* text);
 inline const char* skipBlanks(const char* text) { return skipBlanks(const_cast<char*>(text)); }
 
-// strnlen a word at a time. The C runtime's scans go a byte at a time:
-// on a long string they cost several times the copy that follows, and a
-// string grown by «T = T + c» is scanned twice a line. Reads only within
-// [p, p + limit), which the caller's buffer must hold (strnlen does not
-// need that where a terminator comes first).
-inline size_t textLength(const char* p, size_t limit)
-{
-    using Word = uintptr_t;
-    constexpr Word ones = ~Word{0} / 0xFF, highs = ones << 7;
-    const char* s = p;
-    const char* const end = p + limit;
-    for (; s < end && reinterpret_cast<uintptr_t>(s) % sizeof(Word); ++s)
-        if (!*s) return static_cast<size_t>(s - p);
-    // Aligned words, none past the one that holds the terminator.
-    for (; static_cast<size_t>(end - s) >= sizeof(Word); s += sizeof(Word)) {
-        Word w;
-        std::memcpy(&w, s, sizeof w);
-        if ((w - ones) & ~w & highs) break;
-    }
-    while (s < end && *s) ++s;
-    return static_cast<size_t>(s - p);
-}
+// strnlen, reading several characters at a time. The C runtime's scans go
+// a byte at a time: on a long string they cost several times the copy
+// that follows, and a string grown by «T = T + c» is scanned twice a line.
+// Reads only within [p, p + limit), which the caller's buffer must hold
+// (strnlen does not need that where a terminator comes first), and
+// nothing past the aligned block that holds the terminator.
+size_t textLength(const char* p, size_t limit);
+// The two ways textLength takes: sixteen characters at a time where the
+// processor has SSE2 (false: not taken), else a machine word at a time.
+bool textLengthBySse2(const char* p, size_t limit, size_t& length);
+size_t textLengthByWords(const char* p, size_t limit);
 
 // True for space and tab.
 inline bool isBlank(int c) { return c == ' ' || c == '\t'; }

@@ -226,18 +226,24 @@ TEST(StringFunctions, Errors)
     }
 }
 
-// Lengths are read a word at a time: the terminator at every place in a
-// word, at every alignment, and a bound that comes first, give strnlen's
-// answer, reading nothing past the bound (the buffer ends there).
+// Lengths are read several characters at a time, both ways: the
+// terminator at every place in a block, at every alignment, and a bound
+// that comes first, give strnlen's answer, reading nothing past the bound
+// (the buffer ends there).
 TEST(StringFunctions, TextLengthsAtEveryAlignment)
 {
-    for (size_t start = 0; start < 2 * sizeof(void*); ++start)
-        for (size_t length = 0; length < 4 * sizeof(void*); ++length)
-            for (size_t limit : {length, length + 1, length + 3, length / 2}) {
+    for (size_t start = 0; start < 32; ++start)
+        for (size_t length = 0; length < 64; ++length)
+            for (size_t limit : {length, length + 1, length + 17, length / 2}) {
                 std::vector<char> buffer(start + limit + (limit ? 0 : 1), 'a');
                 if (length < limit) buffer[start + length] = 0;
                 const char* p = buffer.data() + start;
-                EXPECT_EQ(strnlen(p, limit), textLength(p, limit)) << start << " " << length << " " << limit;
+                const size_t expected = strnlen(p, limit);
+                EXPECT_EQ(expected, textLengthByWords(p, limit)) << start << " " << length << " " << limit;
+                size_t bySse2 = expected;
+                textLengthBySse2(p, limit, bySse2);   // left as it is where there is no SSE2
+                EXPECT_EQ(expected, bySse2) << start << " " << length << " " << limit;
+                EXPECT_EQ(expected, textLength(p, limit));
             }
 }
 
