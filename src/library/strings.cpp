@@ -48,7 +48,7 @@ private:
 };
 
 // Length of an evaluated string, bounded by what its storage holds (and
-// scanned a word at a time there).
+// read several characters at a time there).
 size_t boundedLength(const ArgValue& a)
 {
     if (!a.text) return 0;
