@@ -1104,6 +1104,7 @@ public:
         return var != nullptr;
     }
     int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
+    bool knownInts(int n, int32_t* values) override { return knownIntsOf(*this, n, values); }
 
 private:
     Evaluator& ev;
@@ -1146,6 +1147,7 @@ public:
         return wholeInt32(at[places[k]], whole);
     }
     int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
+    bool knownInts(int n, int32_t* values) override { return knownIntsOf(*this, n, values); }
 
 private:
     Evaluator& ev;
@@ -1180,6 +1182,7 @@ public:
         return var != nullptr;
     }
     int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
+    bool knownInts(int n, int32_t* values) override { return knownIntsOf(*this, n, values); }
 
 private:
     Evaluator& ev;

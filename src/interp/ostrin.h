@@ -80,6 +80,14 @@ public:
         (void)p;
         return 0;
     }
+    // The first n arguments (n <= count()) as knownInt gives them to INT
+    // parameters; false where one is not known so. One virtual call for
+    // them all, as bindLeading.
+    virtual bool knownInts(int n, int32_t* values)
+    {
+        (void)values;
+        return n == 0;   // as `known` above: none is
+    }
 
 protected:
     ~CallArguments() = default;
@@ -133,6 +141,16 @@ template <class Args> int bindLeadingKnown(Args& args, Variable*& p)
         if (!args.known(k, var, whole) || !bindKnown(p, var, whole)) break;
     }
     return k;
+}
+
+// CallArguments::knownInts for a final class Args.
+template <class Args> bool knownIntsOf(Args& args, int n, int32_t* values)
+{
+    for (int k = 0; k < n; ++k) {
+        const Variable* var;
+        if (!args.known(k, var, values[k]) || !knownInt(var, values[k])) return false;
+    }
+    return true;
 }
 
 class Ostrin {

@@ -1,6 +1,7 @@
 // Splitting the image into lines, the label pre-pass and the run loop.
 #include "ostrin.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -444,14 +445,12 @@ int Ostrin::runWithoutFrame(Variable* label, CallArguments& args, uint32_t& resu
     // Missing arguments leave their parameters at 0; extra ones are not read.
     int32_t values[MaxFramelessParams];
     int n = 0;
-    const int count = args.count();
     for (const Variable* decl = label->members ? label->members->next : nullptr; decl; decl = decl->next, ++n) {
         if (n == MaxFramelessParams || decl->type != TypeInt || decl->indexed || decl->sharedData || decl->count != 1)
             return -1;
-        const Variable* var;
         values[n] = 0;
-        if (n < count && !(args.known(n, var, values[n]) && knownInt(var, values[n]))) return -1;
     }
+    if (!args.knownInts(std::min(n, args.count()), values)) return -1;
     const auto parameter = [&](const NameSite& site, int32_t& x) {
         if (site.label != label || site.place == 0 || site.place > static_cast<uint32_t>(n)) return false;
         x = values[site.place - 1];

@@ -690,6 +690,7 @@ public:
         return true;
     }
     int bindLeading(Variable*& p) override { return bindLeadingKnown(*this, p); }
+    bool knownInts(int n, int32_t* values) override { return knownIntsOf(*this, n, values); }
 
 private:
     const int32_t* values;
