@@ -2141,6 +2141,15 @@ void addIntegerMoves(CompiledExpression& code)
             if (m.kind == NumberMove::OperateNumber) {
                 if (!wholeInt32(m.number, im.operand)) return;
                 im.code = static_cast<IntegerMove::Code>(first + 1);
+                // a % -d is a % d; 0, 1, -1 and the smallest INT keep the division.
+                if (const int32_t d = im.operand; first == IntegerMove::Mod && d != INT32_MIN && (d >= 2 || d <= -2)) {
+                    const auto positive = static_cast<uint32_t>(d < 0 ? -d : d);
+                    const Reciprocal r = reciprocalOf(positive);
+                    im.code = IntegerMove::ModBy;
+                    im.operand = static_cast<int32_t>(positive);
+                    im.magic = r.magic;
+                    im.shift = r.shift;
+                }
             } else {
                 im.code = static_cast<IntegerMove::Code>(first);
                 im.operand = m.from;

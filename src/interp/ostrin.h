@@ -944,6 +944,7 @@ template <class Name, class Element, class ElementAt>
             a = y == -1 ? 0 : a % y;
             continue;
         }
+        case IntegerMove::ModBy: a = remainderBy(a, static_cast<uint32_t>(n), {m.magic, m.shift}); continue;
         case IntegerMove::Eq: a = a == at[n]; continue;
         case IntegerMove::EqNumber: a = a == n; continue;
         case IntegerMove::Ne: a = a != at[n]; continue;

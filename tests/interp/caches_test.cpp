@@ -637,6 +637,29 @@ TEST(Caches, ElementsIndexedByExpressionsRunAlike)
             }
 }
 
+// Remainders by constants, which the integer moves take through the
+// divisor's reciprocal, against C's remainder and the doubles' run: both
+// signs of dividend and divisor, 32 bits' edges, 1 and 0.
+TEST(Caches, RemaindersByConstantsRunAlike)
+{
+    static const int64_t dividends[] = {INT32_MIN, -1000000007, -1001, -7, -1, 0, 6, 7, 999, 2147483646, INT32_MAX};
+    static const int64_t divisors[] = {2, 3, 7, -7, 10, 1000, 65536, 1000000007, INT32_MAX, -INT32_MAX, 1, -1};
+    // Twice over, so that each line also runs from its kept form.
+    std::string source = "declare_variables a, r, k: INT\ncounted_loop k, 1, 2\n", want;
+    for (const int64_t a : dividends) {
+        source += "a = " + std::to_string(a) + "\n";
+        for (const int64_t d : divisors) {
+            source += "r = a % " + std::to_string(d) + "\nconsole_print r\n";
+            want += std::to_string(a % d) + " \n";
+        }
+    }
+    want += want;
+    source += "next_step k\nr = a % 0\n";
+    const RunResult r = runBothWays(source, "remainders");
+    EXPECT_EQ(want, r.output);
+    EXPECT_EQ(ErrDivideByZero, r.error);
+}
+
 // Elements of several indices, and of a number alone, read in an
 // expression, assigned and copied alone as above: names, numbers (octal
 // and hex as the full lookup reads them) and expressions as indices, in
