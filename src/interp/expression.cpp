@@ -2161,6 +2161,17 @@ void addIntegerMoves(CompiledExpression& code)
         }
         out.push_back(im);
     }
+    // A name or an element read only to be added: the place it was read
+    // into is free after the addition, so nothing reads it.
+    for (size_t k = 1; k < out.size(); ++k) {
+        IntegerMove &read = out[k - 1], &add = out[k];
+        if ((read.code == IntegerMove::Name || read.code == IntegerMove::Element) && !read.negate &&
+            add.code == IntegerMove::Add && add.operand == read.to && add.to != read.to) {
+            read.code = read.code == IntegerMove::Name ? IntegerMove::AddName : IntegerMove::AddElement;
+            read.to = add.to;
+            out.erase(out.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
     code.integer.moves = std::move(out);
     code.integer.resultAt = code.resultAt;
 }

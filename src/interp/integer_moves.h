@@ -20,6 +20,9 @@ struct IntegerMove {
         Add, AddNumber, Sub, SubNumber, Mul, MulNumber, Mod, ModNumber,
         Eq, EqNumber, Ne, NeNumber, Lt, LtNumber, Gt, GtNumber, Le, LeNumber, Ge, GeNumber,
         ModBy,   // a remainder by the number, at least 2, through its reciprocal
+        // An Add whose operand is the Name or Element read just before it,
+        // in one dispatch: «S + A[I]». `site` and `move` are the read's.
+        AddName, AddElement,
     };
     Code code = Literal;
     bool negate = false;
@@ -29,6 +32,7 @@ struct IntegerMove {
     int32_t operand = 0;
     NameSite* site = nullptr;  // Name, Element: the operand's sites; ElementAt, ElementAmong: the array's
     uint16_t move = 0;         // Name, ElementAt, ElementAmong: its numeric move, for a lookup again
+    bool reads(Code c) const { return code == c || code == (c == Name ? AddName : AddElement); }
     uint8_t parts = 1;         // ElementAmong: its indices, in places from `operand` on
     bool refuses = false;      // Mod, ModNumber in an index: a remainder by zero is left to the doubles
     uint8_t shift = 0;         // ModBy: the reciprocal's

@@ -945,6 +945,12 @@ template <class Name, class Element, class ElementAt>
             continue;
         }
         case IntegerMove::ModBy: a = remainderBy(a, static_cast<uint32_t>(n), {m.magic, m.shift}); continue;
+        case IntegerMove::AddName:
+            if (!name(m, x) || __builtin_add_overflow(a, x, &a)) return false;
+            continue;
+        case IntegerMove::AddElement:
+            if (!element(m, x) || __builtin_add_overflow(a, x, &a)) return false;
+            continue;
         case IntegerMove::Eq: a = a == at[n]; continue;
         case IntegerMove::EqNumber: a = a == n; continue;
         case IntegerMove::Ne: a = a != at[n]; continue;

@@ -587,12 +587,14 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     if (!k.ic || k.ic->moves.size() > MaxKeptMoves) return false;
     for (const IntegerMove& m : k.ic->moves) {
         // A name's or an element's move is its place among the moves.
-        if (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAmong && m.move >= MaxKeptMoves) return false;
-        if (m.code == IntegerMove::Name) {
+        const bool reads = (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAmong) ||
+                           m.reads(IntegerMove::Name) || m.reads(IntegerMove::Element);
+        if (reads && m.move >= MaxKeptMoves) return false;
+        if (m.reads(IntegerMove::Name)) {
             const Variable* v = siteHit(m.site);
             if (!v || v->indexed || !v->data || v->type != TypeInt) return false;
             k.operands[m.move] = {nullptr, v->data};
-        } else if (m.code == IntegerMove::Element) {
+        } else if (m.reads(IntegerMove::Element)) {
             if (!elementData(m.site) || m.site[0].var->type != TypeInt) return false;
             k.operands[m.move] = {m.site[0].var, m.site[1].var->data};
         } else if (m.code == IntegerMove::ElementAt || m.code == IntegerMove::ElementAmong) {

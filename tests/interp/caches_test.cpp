@@ -660,6 +660,29 @@ TEST(Caches, RemaindersByConstantsRunAlike)
     EXPECT_EQ(ErrDivideByZero, r.error);
 }
 
+// Names and elements read only to be added, which the integer moves fold
+// into the addition: negated, several in a row, past 32 bits (the doubles
+// take over), an element out of range, a DOUBLE; in a loop of one
+// assignment, in a loop of integer lines and in a condition.
+TEST(Caches, AddedNamesAndElementsRunAlike)
+{
+    static const char* const sums[] = {
+        "t + i", "t + a[i]", "t + -i", "t + -a[i]", "i + t + a[1]", "t + a[i] + a[i - 1] + i", "(t + i) * 2 + a[0]",
+        "t + b", "t + a[i + 2]", "t + d", "t + a[1] - i", "t - -a[i]"};
+    static const char* const uses[] = {
+        "counted_loop i, 1, 3\nt = @\nnext_step i\nconsole_print t",
+        "counted_loop i, 1, 3\nt = @\nu = u + 1\nnext_step i\nconsole_print t, u",
+        "counted_loop i, 1, 3\nconditional @ > 40 then console_print i\nnext_step i",
+    };
+    for (const char* sum : sums)
+        for (std::string use : uses) {
+            use.replace(use.find('@'), 1, sum);
+            runBothWays("declare_variables a[4], i, t, u, b: INT\ndeclare_variables d: DOUBLE\na[0] = 7\na[1] = 10\n"
+                        "a[2] = 20\na[3] = 30\nt = 5\nb = 2147483600\nd = 1.5\n" + use,
+                        sum);
+        }
+}
+
 // Elements of several indices, and of a number alone, read in an
 // expression, assigned and copied alone as above: names, numbers (octal
 // and hex as the full lookup reads them) and expressions as indices, in
