@@ -32,11 +32,14 @@ struct IntegerMove {
     int32_t operand = 0;
     NameSite* site = nullptr;  // Name, Element: the operand's sites; ElementAt, ElementAmong: the array's
     uint16_t move = 0;         // Name, ElementAt, ElementAmong: its numeric move, for a lookup again
-    bool reads(Code c) const { return code == c || code == (c == Name ? AddName : AddElement); }
     uint8_t parts = 1;         // ElementAmong: its indices, in places from `operand` on
     bool refuses = false;      // Mod, ModNumber in an index: a remainder by zero is left to the doubles
     uint8_t shift = 0;         // ModBy: the reciprocal's
     int32_t magic = 0;
+
+    // The read this move makes: an AddName's is a Name's, an AddElement's
+    // an Element's; any other move's, its own code.
+    Code read() const { return code == AddName ? Name : code == AddElement ? Element : code; }
 };
 
 // A remainder by a constant is a multiplication by the divisor's reciprocal

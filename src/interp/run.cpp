@@ -587,17 +587,16 @@ bool Ostrin::keepMoves(CompiledExpression* code, KeptMoves& k)
     if (!k.ic || k.ic->moves.size() > MaxKeptMoves) return false;
     for (const IntegerMove& m : k.ic->moves) {
         // A name's or an element's move is its place among the moves.
-        const bool reads = (m.code >= IntegerMove::Name && m.code <= IntegerMove::ElementAmong) ||
-                           m.reads(IntegerMove::Name) || m.reads(IntegerMove::Element);
-        if (reads && m.move >= MaxKeptMoves) return false;
-        if (m.reads(IntegerMove::Name)) {
+        const IntegerMove::Code read = m.read();
+        if (read >= IntegerMove::Name && read <= IntegerMove::ElementAmong && m.move >= MaxKeptMoves) return false;
+        if (read == IntegerMove::Name) {
             const Variable* v = siteHit(m.site);
             if (!v || v->indexed || !v->data || v->type != TypeInt) return false;
             k.operands[m.move] = {nullptr, v->data};
-        } else if (m.reads(IntegerMove::Element)) {
+        } else if (read == IntegerMove::Element) {
             if (!elementData(m.site) || m.site[0].var->type != TypeInt) return false;
             k.operands[m.move] = {m.site[0].var, m.site[1].var->data};
-        } else if (m.code == IntegerMove::ElementAt || m.code == IntegerMove::ElementAmong) {
+        } else if (read == IntegerMove::ElementAt || read == IntegerMove::ElementAmong) {
             Variable* array = siteHit(m.site);
             if (!array || array->type != TypeInt || !array->base) return false;
             k.operands[m.move] = {array, nullptr};
