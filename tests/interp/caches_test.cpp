@@ -28,6 +28,18 @@ RunResult runBothWays(const std::string& source, const std::string& what)
     return got;
 }
 
+// `text` put for the @ of each of `uses`, between `before` and `after`,
+// each run both ways.
+template <size_t N>
+void runInEachUse(const std::string& text, const char* const (&uses)[N], const std::string& before,
+                  const std::string& after = "")
+{
+    for (std::string use : uses) {
+        use.replace(use.find('@'), 1, text);
+        runBothWays(before + use + after, text);
+    }
+}
+
 // The benchmark programs with their loops shortened.
 TEST(Caches, BenchmarkProgramsRunAlike)
 {
@@ -625,16 +637,12 @@ TEST(Caches, ElementsIndexedByExpressionsRunAlike)
     };
     for (const char* array : {"a", "g"})
         for (const char* index : indices)
-            for (std::string use : uses) {
-                const std::string element = std::string(array) + "[" + index + "]";
-                use.replace(use.find('@'), 1, element);
-                runBothWays("declare_variables a[4], i, n, k, t: INT\ndeclare_variables g[4], d: DOUBLE\n"
-                            "declare_function f()\na[1] = 10\na[2] = 20\na[3] = 30\ng[1] = 1.5\ng[3] = 3.5\n"
-                            "i = 2\nd = 1.5\nn = 4\n" +
-                                use + "\nconsole_print a[0], a[1], a[2], a[3], g[0], g[1], g[2], g[3]\n"
-                                      "jump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:",
-                            element);
-            }
+            runInEachUse(std::string(array) + "[" + index + "]", uses,
+                         "declare_variables a[4], i, n, k, t: INT\ndeclare_variables g[4], d: DOUBLE\n"
+                         "declare_function f()\na[1] = 10\na[2] = 20\na[3] = 30\ng[1] = 1.5\ng[3] = 3.5\n"
+                         "i = 2\nd = 1.5\nn = 4\n",
+                         "\nconsole_print a[0], a[1], a[2], a[3], g[0], g[1], g[2], g[3]\n"
+                         "jump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:");
 }
 
 // Remainders by constants, which the integer moves take through the
@@ -675,12 +683,9 @@ TEST(Caches, AddedNamesAndElementsRunAlike)
         "counted_loop i, 1, 3\nconditional @ > 40 then console_print i\nnext_step i",
     };
     for (const char* sum : sums)
-        for (std::string use : uses) {
-            use.replace(use.find('@'), 1, sum);
-            runBothWays("declare_variables a[4], i, t, u, b: INT\ndeclare_variables d: DOUBLE\na[0] = 7\na[1] = 10\n"
-                        "a[2] = 20\na[3] = 30\nt = 5\nb = 2147483600\nd = 1.5\n" + use,
-                        sum);
-        }
+        runInEachUse(sum, uses,
+                     "declare_variables a[4], i, t, u, b: INT\ndeclare_variables d: DOUBLE\na[0] = 7\na[1] = 10\n"
+                     "a[2] = 20\na[3] = 30\nt = 5\nb = 2147483600\nd = 1.5\n");
 }
 
 // Elements of several indices, and of a number alone, read in an
@@ -704,18 +709,14 @@ TEST(Caches, ElementsOfSeveralIndicesRunAlike)
         "counted_loop k, 1, 3\nt = @\nnext_step k\nconsole_print t",
     };
     for (const char* element : elements)
-        for (std::string use : uses) {
-            use.replace(use.find('@'), 1, element);
-            runBothWays("declare_variables m[3, 4], c[2, 3, 2], a[12], ia[2], i, j, n, k, t: INT\n"
-                        "declare_variables h[3, 4], e[4, 2], g[4], d: DOUBLE\ndeclare_function f()\n"
-                        "counted_loop i, 0, 2\ncounted_loop j, 0, 3\nm[i, j] = i * 10 + j\nh[i, j] = i + j / 4\n"
-                        "next_step j\nnext_step i\nc[1, 2, 1] = 5\ne[3, 1] = 3.5\na[2] = 20\na[3] = 30\n"
-                        "a[8] = 80\na[10] = 100\ng[1] = 1.5\nia[0] = 2\nia[1] = 9\ni = 2\nj = 3\nd = 1.5\nn = 4\n" +
-                            use +
-                            "\nconsole_print m[1, 2], m[2, 3], m[0, 1], h[2, 3], c[1, 2, 1], a[2], a[3], a[8], a[10]\n"
-                            "console_print g[1]\njump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:",
-                        element);
-        }
+        runInEachUse(element, uses,
+                     "declare_variables m[3, 4], c[2, 3, 2], a[12], ia[2], i, j, n, k, t: INT\n"
+                     "declare_variables h[3, 4], e[4, 2], g[4], d: DOUBLE\ndeclare_function f()\n"
+                     "counted_loop i, 0, 2\ncounted_loop j, 0, 3\nm[i, j] = i * 10 + j\nh[i, j] = i + j / 4\n"
+                     "next_step j\nnext_step i\nc[1, 2, 1] = 5\ne[3, 1] = 3.5\na[2] = 20\na[3] = 30\n"
+                     "a[8] = 80\na[10] = 100\ng[1] = 1.5\nia[0] = 2\nia[1] = 9\ni = 2\nj = 3\nd = 1.5\nn = 4\n",
+                     "\nconsole_print m[1, 2], m[2, 3], m[0, 1], h[2, 3], c[1, 2, 1], a[2], a[3], a[8], a[10]\n"
+                     "console_print g[1]\njump finish\nf:\nconsole_print \"f\"\nreturn 1\nfinish:");
 }
 
 // A return of the current window alone gives no result (0 to the caller),
